@@ -1,0 +1,37 @@
+# The Windows build: setup.exe, its test helpers, and the tests run through Wine.
+
+# Small and self-contained: no exceptions or RTTI, no runtime DLLs, no link
+# timestamp, no build paths.
+set(SIZE_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -ffunction-sections -fdata-sections "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
+set(SIZE_LINK -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp -Wl,--build-id=none)
+target_compile_options(portable PRIVATE ${SIZE_FLAGS})
+
+set(WINDOWS_SOURCES
+  src/common/registry_win.cpp
+  src/app/package_win.cpp
+  src/app/installed_win.cpp
+  src/messages/messages_win.cpp
+  src/cleanup/stale_win.cpp
+  src/cleanup/tree_win.cpp
+  src/launch/patch_win.cpp)
+add_library(windows_edge STATIC ${WINDOWS_SOURCES})
+target_compile_options(windows_edge PRIVATE ${WARNINGS} ${SIZE_FLAGS})
+target_compile_definitions(windows_edge PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+
+add_executable(setup WIN32 src/app/main.cpp res/setup.rc)
+target_compile_options(setup PRIVATE ${WARNINGS} ${SIZE_FLAGS})
+target_link_options(setup PRIVATE ${SIZE_LINK})
+target_link_libraries(setup PRIVATE windows_edge portable shell32 advapi32 user32)
+set_target_properties(setup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
+  ${CMAKE_SOURCE_DIR}/res/setup.manifest)
+
+# The update package: setup.exe beside an empty Files folder.
+add_custom_target(package
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/package
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/package/Files
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:setup> ${CMAKE_BINARY_DIR}/package/setup.exe
+  DEPENDS setup)
+
+include(cmake/windows_tests.cmake)

@@ -1,0 +1,59 @@
+# Tests of the Windows build, run through Wine in the build tree's prefix.
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(TEST_LINK -static)
+
+add_executable(unit_portable tests/unit/main.cpp ${PORTABLE_TESTS})
+target_link_libraries(unit_portable PRIVATE portable GTest::gtest)
+target_link_options(unit_portable PRIVATE ${TEST_LINK})
+
+add_executable(unit_windows tests/unit/main.cpp
+  tests/unit/test_registry_win.cpp
+  tests/unit/test_tree_win.cpp
+  tests/unit/test_patch_win.cpp)
+target_link_libraries(unit_windows PRIVATE windows_edge portable GTest::gtest advapi32)
+target_link_options(unit_windows PRIVATE ${TEST_LINK})
+
+# Helpers of the end-to-end tests: a recording msiexec stand-in, a runner
+# that reports full 32-bit exit codes and reads the message box, and an
+# msi.dll to plant beside setup.exe.
+add_executable(standin_msiexec tests/support/standin_msiexec.cpp)
+target_link_options(standin_msiexec PRIVATE ${TEST_LINK} -municode)
+add_executable(wtool tests/support/wtool.cpp)
+target_link_options(wtool PRIVATE ${TEST_LINK} -municode)
+target_link_libraries(wtool PRIVATE user32 gdi32)
+add_library(planted_msi SHARED tests/support/planted_msi.cpp)
+set_target_properties(planted_msi PROPERTIES PREFIX "" OUTPUT_NAME msi)
+target_link_options(planted_msi PRIVATE ${TEST_LINK})
+foreach(t unit_portable unit_windows standin_msiexec wtool planted_msi)
+  target_compile_options(${t} PRIVATE ${WARNINGS})
+  set_target_properties(${t} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/testbin)
+endforeach()
+set_target_properties(planted_msi PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/testbin)
+
+set(PREFIX_DIR ${CMAKE_BINARY_DIR}/wine/prefix)
+add_test(NAME wine.up COMMAND ${CMAKE_SOURCE_DIR}/tools/wineprefix up ${PREFIX_DIR})
+set_tests_properties(wine.up PROPERTIES FIXTURES_SETUP wine)
+add_test(NAME wine.down COMMAND ${CMAKE_SOURCE_DIR}/tools/wineprefix down ${PREFIX_DIR})
+set_tests_properties(wine.down PROPERTIES FIXTURES_CLEANUP wine)
+
+foreach(t unit_portable unit_windows)
+  add_test(NAME unit.${t} COMMAND ${t})
+  set_tests_properties(unit.${t} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine_state
+    ENVIRONMENT "WINEPREFIX=${PREFIX_DIR}")
+endforeach()
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+file(GLOB E2E_TESTS RELATIVE ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
+foreach(f ${E2E_TESTS})
+  get_filename_component(name ${f} NAME_WE)
+  string(REPLACE "test_" "" name ${name})
+  add_test(NAME e2e.${name}
+    COMMAND ${Python3_EXECUTABLE} -m unittest -v ${f}
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
+  set_tests_properties(e2e.${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine_state
+    TIMEOUT 1200
+    ENVIRONMENT "WINEPREFIX=${PREFIX_DIR};BUILD_DIR=${CMAKE_BINARY_DIR};SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endforeach()

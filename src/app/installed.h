@@ -1,0 +1,24 @@
+// The installed-version check: what the machine reports about a release.
+#pragma once
+
+#include <stddef.h>
+
+struct EligibleRelease {
+    const char* product_code;
+    const char* version;
+};
+
+// Version match results.
+const int kNoData = 0;
+const int kEqual = 1;
+const int kInstalledGreater = 2;
+const int kInstalledSmaller = -1;
+
+// Byte-wise, unsigned, up to and including the terminating zero; no numeric
+// reading of the dotted parts.
+int compare_version(const char* installed, const char* expected);
+
+// Windows edges (installed_win.cpp).
+int installer_test(const EligibleRelease& release);
+int registry_test(const EligibleRelease& release, const char* key_path, const char* value_name,
+                  unsigned long access);

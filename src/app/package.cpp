@@ -1,0 +1,27 @@
+// The package directory and the payload directory, as text.
+#include "package.h"
+
+#include "../common/text.h"
+
+bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size_t cap) {
+    size_t end = 0;  // one past the last separator
+    for (size_t i = 0; program_path[i] != 0; ++i) {
+        if (program_path[i] == L'\\' || program_path[i] == L'/') end = i + 1;
+    }
+    if (end == 0 || end >= cap) return false;
+    for (size_t i = 0; i < end; ++i) {
+        wchar_t c = program_path[i];
+        // Only A-Z: a locale-aware lower-casing would change other letters.
+        dir[i] = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    }
+    dir[end] = 0;
+    return true;
+}
+
+bool payload_directory_from_package(const wchar_t* package_dir, wchar_t* payload, size_t cap) {
+    wchar_t text[kPackageCapacity + 8] = {};
+    bool fits = text_copy(text, kPackageCapacity, package_dir) &&
+                (text_ends_with(text, L'\\') || text_append(text, kPackageCapacity, L"\\")) &&
+                text_append(text, kPackageCapacity, L"Files\\");
+    return fits && text_copy(payload, cap, text);
+}

@@ -1,0 +1,61 @@
+// The patch launch and the exit poll.
+#include <windows.h>
+
+#include "patch.h"
+
+namespace {
+
+// Polls rather than blocks, one reading and one 1 ms sleep a pass.
+DWORD wait_for_exit(HANDLE process) {
+    DWORD code = STILL_ACTIVE;
+    for (;;) {
+        if (!GetExitCodeProcess(process, &code)) return launch_failure_code(GetLastError());
+        // A process may itself exit with 259 (STILL_ACTIVE); only its
+        // signalled handle tells. Once signalled, a new reading is final.
+        if (code == STILL_ACTIVE && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+            if (!GetExitCodeProcess(process, &code)) return launch_failure_code(GetLastError());
+            return code;
+        }
+        Sleep(1);
+        if (code != STILL_ACTIVE) return code;
+    }
+}
+
+}  // namespace
+
+unsigned long prepare_patch_launch(const char* args, const wchar_t* package,
+                                   const wchar_t* payload, PatchLaunch* launch) {
+    wchar_t system_dir[kSystemPathCapacity] = {};
+    UINT n = GetSystemDirectoryW(system_dir, kSystemPathCapacity);
+    if (n == 0 || n >= kSystemPathCapacity) return launch_failure_code(GetLastError());
+    // At most 999 bytes of arguments: always room in 1000 wide characters.
+    wchar_t wide_args[kCommandCapacity] = {};
+    MultiByteToWideChar(CP_THREAD_ACP, 0, args, -1, wide_args, kCommandCapacity);
+    ZeroMemory(launch, sizeof *launch);
+    if (!build_patch_command(system_dir, payload, package, wide_args, launch->command,
+                             kCommandCapacity) ||
+        !build_application_name(system_dir, launch->application, kSystemPathCapacity)) {
+        return ERROR_INVALID_COMMAND_LINE;  // never launched cut short
+    }
+    return ERROR_SUCCESS;
+}
+
+unsigned long run_patch_launch(PatchLaunch* launch, const wchar_t* payload) {
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof process);
+    // CreateProcessW may write into the command line, so it gets the
+    // writable buffer; the command starts with "/C", not with cmd's name.
+    if (!CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
+                        NORMAL_PRIORITY_CLASS, NULL, payload, &startup, &process)) {
+        return launch_failure_code(GetLastError());
+    }
+    CloseHandle(process.hThread);
+    DWORD code = wait_for_exit(process.hProcess);
+    CloseHandle(process.hProcess);
+    return code;
+}

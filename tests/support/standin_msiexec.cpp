@@ -1,0 +1,58 @@
+// Test stand-in for msiexec.exe: records how it was started and exits with
+// a chosen code. Driven by its environment, which the updater hands on:
+//   STANDIN_RECORD  file to write (default C:\standin-record.txt)
+//   STANDIN_EXIT    exit code (default 0)
+//   STANDIN_SLEEP_MS  time to run before exiting
+//   STANDIN_CHECK   paths, separated by '|', whose existence is recorded
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include <string>
+
+namespace {
+
+std::wstring env(const wchar_t* name) {
+    wchar_t value[32768];
+    DWORD n = GetEnvironmentVariableW(name, value, 32768);
+    return n > 0 && n < 32768 ? std::wstring(value, n) : std::wstring();
+}
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), NULL, 0, NULL,
+                                NULL);
+    std::string s(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, NULL, NULL);
+    return s;
+}
+
+}  // namespace
+
+int wmain() {
+    std::wstring record = env(L"STANDIN_RECORD");
+    if (record.empty()) record = L"C:\\standin-record.txt";
+    wchar_t cwd[MAX_PATH * 4] = {};
+    GetCurrentDirectoryW(MAX_PATH * 4, cwd);
+    std::string out = "cmdline\t" + utf8(GetCommandLineW()) + "\n" + "cwd\t" + utf8(cwd) + "\n";
+    std::wstring checks = env(L"STANDIN_CHECK");
+    size_t start = 0;
+    while (start < checks.size()) {
+        size_t end = checks.find(L'|', start);
+        if (end == std::wstring::npos) end = checks.size();
+        std::wstring path = checks.substr(start, end - start);
+        bool exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        out += "exists\t" + utf8(path) + "\t" + (exists ? "1" : "0") + "\n";
+        start = end + 1;
+    }
+    HANDLE f = CreateFileW(record.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (f != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(f, out.data(), static_cast<DWORD>(out.size()), &written, NULL);
+        CloseHandle(f);
+    }
+    std::wstring sleep_ms = env(L"STANDIN_SLEEP_MS");
+    if (!sleep_ms.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep_ms.c_str())));
+    std::wstring code = env(L"STANDIN_EXIT");
+    return code.empty() ? 0 : static_cast<int>(wcstoul(code.c_str(), NULL, 10));
+}

@@ -1,0 +1,155 @@
+// Test runner under Wine. Starts a program with an exact command line, waits
+// with a watchdog and prints its full 32-bit exit code (a Linux parent sees
+// only 8 bits). Optionally reads the message box that the program shows, as
+// a person would see it, and presses OK.
+//
+//   wtool run <timeout_ms> <command line> <working dir or -> [<box info file> <flag file>]
+// Prints "exit <code>" or "timeout". With a box info file: waits for a window
+// of the child captioned "Tallowick Server 14", writes what it shows (UTF-8,
+// key<TAB>value lines), waits for the flag file (a screenshot is taken
+// meanwhile), then presses OK.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+
+namespace {
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), NULL, 0, NULL,
+                                NULL);
+    std::string s(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, NULL, NULL);
+    return s;
+}
+
+std::wstring text_of(HWND w) {
+    wchar_t buf[4096] = {};
+    SendMessageW(w, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+std::string escape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+struct BoxSearch {
+    DWORD pid;
+    HWND box;
+};
+
+BOOL CALLBACK find_box(HWND w, LPARAM param) {
+    BoxSearch* s = reinterpret_cast<BoxSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == s->pid && IsWindowVisible(w)) {
+        s->box = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct Children {
+    std::string lines;
+    int buttons;
+};
+
+BOOL CALLBACK list_child(HWND w, LPARAM param) {
+    Children* c = reinterpret_cast<Children*>(param);
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    int id = GetDlgCtrlID(w);
+    if (lstrcmpiW(cls, L"Button") == 0) ++c->buttons;
+    char line[128];
+    snprintf(line, sizeof line, "child\t%s\t0x%X\t", utf8(cls).c_str(), id);
+    c->lines += line + escape(utf8(text_of(w))) + "\n";
+    return TRUE;
+}
+
+void write_file(const wchar_t* path, const std::string& data) {
+    HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (f == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &written, NULL);
+    CloseHandle(f);
+}
+
+void handle_box(const PROCESS_INFORMATION& pi, DWORD deadline, const wchar_t* info,
+                const wchar_t* flag) {
+    BoxSearch search = {pi.dwProcessId, NULL};
+    while (GetTickCount() < deadline && search.box == NULL) {
+        if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
+        EnumWindows(find_box, reinterpret_cast<LPARAM>(&search));
+    }
+    if (search.box == NULL) {
+        write_file(info, "box\tnone\n");
+        return;
+    }
+    Sleep(300);  // let it draw
+    HWND box = search.box;
+    Children children = {std::string(), 0};
+    EnumChildWindows(box, list_child, reinterpret_cast<LPARAM>(&children));
+    char head[256];
+    snprintf(head, sizeof head, "box\tfound\nstyle\t0x%lX\nexstyle\t0x%lX\nowner\t%p\nbuttons\t%d\n",
+             static_cast<unsigned long>(GetWindowLongW(box, GWL_STYLE)),
+             static_cast<unsigned long>(GetWindowLongW(box, GWL_EXSTYLE)),
+             static_cast<void*>(GetWindow(box, GW_OWNER)), children.buttons);
+    HWND text = GetDlgItem(box, 0xFFFF);
+    std::string out = head;
+    out += "caption\t" + escape(utf8(text_of(box))) + "\n";
+    out += "text\t" + escape(utf8(text ? text_of(text) : std::wstring())) + "\n";
+    out += "icon\t" + std::string(GetDlgItem(box, 0x440) ? "1" : "0") + "\n";
+    out += children.lines;
+    write_file(info, out);
+    while (GetTickCount() < deadline && GetFileAttributesW(flag) == INVALID_FILE_ATTRIBUTES) {
+        Sleep(50);
+    }
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 5 || lstrcmpW(argv[1], L"run") != 0) {
+        fprintf(stderr, "usage: wtool run <timeout_ms> <command line> <dir|-> [info flag]\n");
+        return 2;
+    }
+    DWORD timeout = wcstoul(argv[2], NULL, 10);
+    std::wstring command = argv[3];
+    const wchar_t* dir = lstrcmpW(argv[4], L"-") == 0 ? NULL : argv[4];
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, dir, &si, &pi)) {
+        printf("startfail %lu\n", GetLastError());
+        return 3;
+    }
+    DWORD deadline = GetTickCount() + timeout;
+    if (argc >= 7) handle_box(pi, deadline, argv[5], argv[6]);
+    DWORD now = GetTickCount();
+    DWORD left = now < deadline ? deadline - now : 0;
+    if (WaitForSingleObject(pi.hProcess, left) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 0xDEAD);
+        printf("timeout\n");
+        return 4;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    printf("exit %lu\n", code);
+    return 0;
+}

@@ -1,0 +1,50 @@
+// The message table byte for byte.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "../../src/messages/messages.h"
+
+TEST(MessageTable, ByteCounts) {
+    const size_t counts[8] = {63, 63, 82, 67, 70, 71, 63, 81};
+    for (int i = 0; i < 8; ++i) {
+        const char* text = not_found_text(static_cast<MessageLanguage>(i));
+        EXPECT_EQ(strlen(text), counts[i]) << i;
+        EXPECT_EQ(strchr(text, '\r'), nullptr) << i;
+        const char* lf = strchr(text, '\n');
+        ASSERT_NE(lf, nullptr) << i;
+        EXPECT_EQ(strchr(lf + 1, '\n'), nullptr) << "exactly two lines: " << i;
+    }
+    EXPECT_STREQ(kMessageCaption, "Tallowick Server 14");
+}
+
+TEST(MessageTable, DutchAndSpanishShowTheEnglishText) {
+    EXPECT_STREQ(not_found_text(kDutch), not_found_text(kEnglish));
+    EXPECT_STREQ(not_found_text(kSpanish), not_found_text(kEnglish));
+    EXPECT_STREQ(not_found_text(kEnglish),
+                 "A valid copy of Tallowick Server 14v1 or v2\ncould not be found.");
+}
+
+TEST(MessageTable, ExactBytes) {
+    struct Case {
+        MessageLanguage language;
+        size_t offset;
+        const char* bytes;
+    } cases[] = {
+        {kGerman, 0, "Eine g\xFCltige Kopie"},
+        {kGerman, 52, "\nkonnte"},
+        {kItalian, 36, "\ndi Tallowick"},       // break after "una copia valida"
+        {kFrench, 39, "\n14v1 ou v2 n'a pu \xEA"},  // break after "Tallowick Server"
+        {kFrench, 63, "trouv\xE9"
+                      "e."},
+        {kSwedish, 24, "n\xE5got"},
+        {kJapanese, 0, "Tallowick Server 14v1 \x82\xDC\x82\xBD\x82\xCD v2\n\x82\xCC\x97\x4C"},
+        {kJapanese, 66, "\x82\xBD\x81\x42"},     // ends in the ideographic full stop
+    };
+    for (const auto& c : cases) {
+        std::string text = not_found_text(c.language);
+        EXPECT_EQ(text.substr(c.offset, strlen(c.bytes)), c.bytes) << c.language;
+    }
+}

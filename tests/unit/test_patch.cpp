@@ -1,0 +1,86 @@
+// The patch command and the application name.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../../src/launch/patch.h"
+
+namespace {
+
+const wchar_t kSystem[] = L"C:\\Windows\\system32";
+const wchar_t kPackage[] = L"TallowickServer14v3Update.msp";
+
+}  // namespace
+
+TEST(PatchCommand, Table) {
+    struct Case {
+        const wchar_t* payload;
+        const wchar_t* args;
+        const wchar_t* command;
+    } cases[] = {
+        {L"C:\\PKG\\Files\\", L"",
+         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"C:\\PKG\\Files\\TallowickServer14v3Update.msp "},
+        {L"C:\\PKG\\Files\\", L" /qn",
+         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"C:\\PKG\\Files\\TallowickServer14v3Update.msp  /qn"},
+        {L"c:\\upd dir\\Files\\", L"/qn",
+         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"\"c:\\upd dir\\Files\\TallowickServer14v3Update.msp\" /qn"},
+        {L"c:\\a&b^c\\Files\\", L"",
+         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"\"c:\\a&b^c\\Files\\TallowickServer14v3Update.msp\" "},
+        {L"\\\\srv\\pkg-1_2\\Files\\", L"",
+         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"\\\\srv\\pkg-1_2\\Files\\TallowickServer14v3Update.msp "},
+    };
+    for (const auto& c : cases) {
+        wchar_t out[kCommandCapacity] = {};
+        ASSERT_TRUE(build_patch_command(kSystem, c.payload, kPackage, c.args, out, kCommandCapacity));
+        EXPECT_STREQ(out, c.command);
+    }
+}
+
+TEST(PatchCommand, EveryCmdSpecialCharacterIsQuoted) {
+    for (const wchar_t* p = L" &()[]{}^=;!'+,`"; *p; ++p) {
+        wchar_t path[] = L"c:\\a?b\\";
+        path[4] = *p;
+        EXPECT_TRUE(needs_quotes(path)) << static_cast<int>(*p);
+    }
+    // Every 8.3 name holds a tilde; outside "%~" it means nothing to cmd.
+    EXPECT_FALSE(needs_quotes(L"C:\\UPDDIR~1\\PKG-1_2.X\\Files\\"));
+}
+
+TEST(PatchCommand, RefusedWhenItWouldNotFit) {
+    wchar_t probe[kCommandCapacity] = {};
+    ASSERT_TRUE(build_patch_command(kSystem, L"C:\\PKG\\Files\\", kPackage, L"", probe,
+                                    kCommandCapacity));
+    size_t fixed = std::wstring(probe).size();
+    std::wstring args(kCommandCapacity - 1 - fixed, L'a');  // exactly 999 characters
+    wchar_t out[kCommandCapacity] = L"untouched";
+    EXPECT_TRUE(build_patch_command(kSystem, L"C:\\PKG\\Files\\", kPackage, args.c_str(), out,
+                                    kCommandCapacity));
+    EXPECT_EQ(std::wstring(out).size(), kCommandCapacity - 1);
+    args += L'a';
+    wcscpy(out, L"untouched");
+    EXPECT_FALSE(build_patch_command(kSystem, L"C:\\PKG\\Files\\", kPackage, args.c_str(), out,
+                                     kCommandCapacity));
+    EXPECT_STREQ(out, L"untouched");
+}
+
+TEST(PatchCommand, ApplicationName) {
+    wchar_t out[kSystemPathCapacity] = {};
+    ASSERT_TRUE(build_application_name(kSystem, out, kSystemPathCapacity));
+    EXPECT_STREQ(out, L"C:\\Windows\\system32\\cmd.exe");
+    std::wstring dir(kSystemPathCapacity - 8, L's');  // + "\cmd.exe" = 260: no room for the zero
+    EXPECT_FALSE(build_application_name(dir.c_str(), out, kSystemPathCapacity));
+    dir.pop_back();
+    EXPECT_TRUE(build_application_name(dir.c_str(), out, kSystemPathCapacity));
+}
+
+TEST(PatchCommand, LaunchFailureIsNeverSuccessNorNotEligible) {
+    struct Case {
+        unsigned long error, code;
+    } cases[] = {{0, 1603}, {1, 1603}, {2, 2}, {267, 267}, {5, 5}};
+    for (const auto& c : cases) EXPECT_EQ(launch_failure_code(c.error), c.code) << c.error;
+}

@@ -1,0 +1,53 @@
+// The launch and the exit poll with real processes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../../src/launch/patch.h"
+
+namespace {
+
+unsigned long run_cmd(const wchar_t* command, const wchar_t* directory) {
+    PatchLaunch launch = {};
+    wchar_t system_dir[MAX_PATH];
+    GetSystemDirectoryW(system_dir, MAX_PATH);
+    EXPECT_TRUE(build_application_name(system_dir, launch.application, kSystemPathCapacity));
+    wcscpy(launch.command, command);
+    return run_patch_launch(&launch, directory);
+}
+
+}  // namespace
+
+TEST(PatchLaunch, ExitCodesPassThrough) {
+    struct Case {
+        const wchar_t* command;
+        unsigned long code;
+    } cases[] = {
+        {L"/C exit 0", 0},
+        {L"/C exit 3010", 3010},
+        {L"/C exit 1603", 1603},
+        {L"/C exit 259", 259},  // STILL_ACTIVE: the poll must still see the end
+    };
+    for (const auto& c : cases) EXPECT_EQ(run_cmd(c.command, L"C:\\"), c.code) << c.command;
+}
+
+TEST(PatchLaunch, AProcessThatCannotStartReportsItsError) {
+    EXPECT_EQ(run_cmd(L"/C exit 0", L"C:\\tallowick-no-such-directory\\"),
+              static_cast<unsigned long>(ERROR_DIRECTORY));
+}
+
+TEST(PatchLaunch, PrepareBuildsFromTheSystemDirectory) {
+    PatchLaunch launch;
+    ASSERT_EQ(prepare_patch_launch(" /qn", L"P.msp", L"C:\\PKG\\Files\\", &launch), 0u);
+    wchar_t system_dir[MAX_PATH];
+    GetSystemDirectoryW(system_dir, MAX_PATH);
+    std::wstring expected = std::wstring(L"/C ") + system_dir +
+                            L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p C:\\PKG\\Files\\P.msp  /qn";
+    EXPECT_EQ(std::wstring(launch.command), expected);
+    EXPECT_EQ(std::wstring(launch.application), std::wstring(system_dir) + L"\\cmd.exe");
+    std::string long_args(999 - 60, 'a');
+    EXPECT_EQ(prepare_patch_launch(long_args.c_str(), L"P.msp", L"C:\\PKG\\Files\\", &launch),
+              static_cast<unsigned long>(ERROR_INVALID_COMMAND_LINE));
+}

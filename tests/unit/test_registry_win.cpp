@@ -1,0 +1,77 @@
+// The registry test and the stale component removal's result codes, against
+// Wine's real registry.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../../src/app/installed.h"
+#include "../../src/cleanup/stale.h"
+
+namespace {
+
+const char kKey[] = "SOFTWARE\\TallowickUnitTest";
+const EligibleRelease kRelease = {"{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}", "14.0.2.226"};
+
+class RegistryTest : public testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                                  &key_, NULL),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        RegCloseKey(key_);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
+    }
+    void set(DWORD type, const std::string& data) {
+        ASSERT_EQ(RegSetValueExA(key_, "V", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size())),
+                  ERROR_SUCCESS);
+    }
+    int test() { return registry_test(kRelease, kKey, "V", KEY_READ | KEY_WOW64_64KEY); }
+    HKEY key_ = NULL;
+};
+
+}  // namespace
+
+TEST_F(RegistryTest, ValueShapes) {
+    struct Case {
+        DWORD type;
+        std::string data;
+        int result;
+    } cases[] = {
+        {REG_SZ, std::string("14.0.2.226", 11), kEqual},
+        {REG_SZ, "14.0.2.226", kEqual},  // stored without its zero
+        {REG_SZ, std::string("14.0.2.2260", 12), kInstalledGreater},
+        {REG_SZ, std::string("14.0.1.204", 11), kInstalledSmaller},
+        {REG_SZ, std::string(1, '\0'), kInstalledSmaller},
+        {REG_EXPAND_SZ, std::string("14.0.2.226", 11), kEqual},
+        {REG_MULTI_SZ, std::string("14.0.2.226\0\0", 12), kEqual},
+        {REG_DWORD, std::string("\x01\0\0\0", 4), kInstalledSmaller},
+        {REG_SZ, std::string(259, '1') + std::string(1, '\0'), kInstalledSmaller},
+        {REG_SZ, std::string(260, '1') + std::string(1, '\0'), kNoData},  // does not fit
+        {REG_BINARY, std::string(260, '1'), kNoData},  // no room for a zero
+        {REG_SZ, std::string(300, '1'), kNoData},
+    };
+    for (const auto& c : cases) {
+        set(c.type, c.data);
+        EXPECT_EQ(test(), c.result) << c.type << " " << c.data.size();
+    }
+}
+
+TEST_F(RegistryTest, MissingKeyOrValueIsNoData) {
+    EXPECT_EQ(test(), kNoData);
+    EXPECT_EQ(registry_test(kRelease, "SOFTWARE\\TallowickUnitTest\\Absent", "V", KEY_READ),
+              kNoData);
+}
+
+TEST_F(RegistryTest, StaleRemovalResultCodes) {
+    EXPECT_EQ(remove_stale_components("SOFTWARE\\TallowickUnitTest\\Absent", "V"),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(remove_stale_components(kKey, "V"), ERROR_SUCCESS);  // value missing
+    set(REG_SZ, std::string("C:\\tallowick-unit-absent\\", 26));
+    EXPECT_EQ(remove_stale_components(kKey, "V"), ERROR_SUCCESS);  // directories absent
+}
