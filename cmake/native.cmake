@@ -8,7 +8,6 @@ add_executable(unit_native tests/unit/main.cpp ${PORTABLE_TESTS})
 target_compile_options(unit_native PRIVATE ${WARNINGS} ${SANITIZE})
 target_link_options(unit_native PRIVATE ${SANITIZE})
 target_link_libraries(unit_native PRIVATE portable GTest::gtest)
-add_test(NAME native.unit_sanitized COMMAND unit_native)
 
 option(BUILD_FUZZERS "libFuzzer harnesses (clang)" OFF)
 if(BUILD_FUZZERS)

@@ -34,7 +34,24 @@ int wmain() {
     if (record.empty()) record = L"C:\\standin-record.txt";
     wchar_t cwd[MAX_PATH * 4] = {};
     GetCurrentDirectoryW(MAX_PATH * 4, cwd);
-    std::string out = "cmdline\t" + utf8(GetCommandLineW()) + "\n" + "cwd\t" + utf8(cwd) + "\n";
+    wchar_t cwd_long[MAX_PATH * 4] = {};
+    GetLongPathNameW(cwd, cwd_long, MAX_PATH * 4);
+    std::string out = "cmdline\t" + utf8(GetCommandLineW()) + "\n" + "cwd\t" + utf8(cwd) + "\n" +
+                      "cwd_long\t" + utf8(cwd_long) + "\n";
+    // Whether the package named after "/p" is there, as this process sees it.
+    std::wstring line = GetCommandLineW();
+    size_t at = line.find(L" /p ");
+    if (at != std::wstring::npos) {
+        std::wstring rest = line.substr(at + 4);
+        std::wstring package;
+        if (!rest.empty() && rest[0] == L'"') {
+            package = rest.substr(1, rest.find(L'"', 1) - 1);
+        } else {
+            package = rest.substr(0, rest.find(L' '));
+        }
+        bool found = GetFileAttributesW(package.c_str()) != INVALID_FILE_ATTRIBUTES;
+        out += "package\t" + utf8(package) + "\n" + "package_found\t" + (found ? "1" : "0") + "\n";
+    }
     std::wstring checks = env(L"STANDIN_CHECK");
     size_t start = 0;
     while (start < checks.size()) {

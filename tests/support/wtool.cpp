@@ -4,6 +4,8 @@
 // a person would see it, and presses OK.
 //
 //   wtool run <timeout_ms> <command line> <working dir or -> [<box info file> <flag file>]
+//   wtool regset <key under HKLM> <value name> <type number> <data in hex>
+//   wtool regdel <key under HKLM>   (the key and everything below it)
 // Prints "exit <code>" or "timeout". With a box info file: waits for a window
 // of the child captioned "Tallowick Server 14", writes what it shows (UTF-8,
 // key<TAB>value lines), waits for the flag file (a screenshot is taken
@@ -124,7 +126,37 @@ void handle_box(const PROCESS_INFORMATION& pi, DWORD deadline, const wchar_t* in
 
 }  // namespace
 
+static int registry_command(int argc, wchar_t** argv) {
+    if (lstrcmpW(argv[1], L"regdel") == 0 && argc == 3) {
+        LSTATUS s = RegDeleteTreeW(HKEY_LOCAL_MACHINE, argv[2]);
+        if (s == ERROR_SUCCESS) RegDeleteKeyW(HKEY_LOCAL_MACHINE, argv[2]);
+        return 0;
+    }
+    if (lstrcmpW(argv[1], L"regset") != 0 || argc != 6) return 2;
+    std::wstring hex = argv[5];
+    std::string data;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        data += static_cast<char>(wcstoul(hex.substr(i, 2).c_str(), NULL, 16));
+    }
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, argv[2], 0, NULL, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                        NULL, &key, NULL) != ERROR_SUCCESS) {
+        return 5;
+    }
+    // Narrow, as the updater reads it: the data bytes are stored as given.
+    char name[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, argv[3], -1, name, sizeof name, NULL, NULL);
+    LSTATUS s = RegSetValueExA(key, name, 0, wcstoul(argv[4], NULL, 10),
+                               reinterpret_cast<const BYTE*>(data.data()),
+                               static_cast<DWORD>(data.size()));
+    RegCloseKey(key);
+    return s == ERROR_SUCCESS ? 0 : 6;
+}
+
 int wmain(int argc, wchar_t** argv) {
+    if (argc >= 3 && (lstrcmpW(argv[1], L"regset") == 0 || lstrcmpW(argv[1], L"regdel") == 0)) {
+        return registry_command(argc, argv);
+    }
     if (argc < 5 || lstrcmpW(argv[1], L"run") != 0) {
         fprintf(stderr, "usage: wtool run <timeout_ms> <command line> <dir|-> [info flag]\n");
         return 2;

@@ -1,0 +1,39 @@
+# The two commands for a fresh Debian machine, as root: `make demo` and
+# `make test`. Each installs what is missing (tools/bootstrap), builds and
+# does its job.
+BUILD  ?= build
+NATIVE ?= $(BUILD)/native
+JOBS   ?= $(shell nproc)
+XVFB   := xvfb-run -a -s "-screen 0 1024x768x24"
+
+.PHONY: all bootstrap build native package test demo fuzz bench clean
+
+all: build
+
+bootstrap:
+	@tools/bootstrap
+
+$(BUILD)/CMakeCache.txt: | bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DNATIVE_BUILD_DIR=$(abspath $(NATIVE))
+
+$(NATIVE)/CMakeCache.txt: | bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(NATIVE)
+
+build: bootstrap $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+native: bootstrap $(NATIVE)/CMakeCache.txt
+	cmake --build $(NATIVE) -j $(JOBS)
+
+package: build
+	cmake --build $(BUILD) --target package
+
+test: build native
+	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure
+
+demo: package
+	$(XVFB) python3 tools/demo.py
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,122 @@
+"""The patch launch end to end: what the installer is started with, where,
+and the exit code that the updater hands back."""
+
+import unittest
+
+from bed import MachineTest
+import winebed as wb
+
+UPD = wb.DRIVE_C / "Upd"
+SRV = wb.DRIVE_C / "Srv"
+PREFIX_CMD = "C:\\windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+
+
+def stale_trees():
+    return [SRV / s.replace("\\", "/") for s in wb.STALE_SUFFIXES]
+
+
+class Launch(MachineTest):
+    def setUp(self):
+        super().setUp()
+        wb.install_product("14.0.2.226")
+
+    def test_patch_command_and_directory(self):
+        wb.make_package(UPD)
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+        self.assertExit(run, 0)
+        self.assertEqual(run.command_line.lower(),
+                         (PREFIX_CMD + "c:\\upd\\Files\\" + wb.PACKAGE_NAME + " /qn").lower())
+        self.assertTrue(run.command_line.startswith(PREFIX_CMD), run)
+        self.assertEqual(run.record["cwd"].lower(), "c:\\upd\\files")
+
+    def test_forwarded_tails(self):
+        wb.make_package(wb.DRIVE_C / "Upd Dir")
+        cases = [  # (tail, how the patch command ends)
+            (" /s /qn", wb.PACKAGE_NAME + "  /qn"),
+            ("", wb.PACKAGE_NAME + " "),
+            (" /qn /s", wb.PACKAGE_NAME + " /qn "),
+            (" //ss /l*v C:/setup/log.txt", wb.PACKAGE_NAME + "  /l*v C:etup/log.txt"),
+            (" /S PROP=\"a b\"", wb.PACKAGE_NAME + " /S PROP=\"a b\""),
+        ]
+        for tail, end in cases:
+            with self.subTest(tail=tail):
+                run = wb.run_setup("\"C:\\Upd Dir\\setup.exe\"" + tail)
+                self.assertExit(run, 0)
+                self.assertTrue(run.command_line.endswith(end), run)
+                self.assertNotIn("Upd Dir", run.command_line)
+                self.assertEqual(run.record["package_found"], "1", run)
+
+    def test_exit_codes_pass_through(self):
+        wb.make_package(UPD)
+        cases = [  # (stand-in exit code, stand-in run time in ms)
+            (0, None), (1603, None), (3010, None), (1602, None), (1234, 3000),
+        ]
+        for code, sleep_ms in cases:
+            with self.subTest(code=code):
+                run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=code,
+                                   standin_sleep_ms=sleep_ms, timeout_ms=30000)
+                self.assertExit(run, code)
+                self.assertTrue(run.launched)
+
+    def test_an_installer_exiting_with_259_does_not_hang_the_updater(self):
+        # Wine's cmd turns a child's 259 into 0; a cmd that hands it on is
+        # covered by the unit test of the poll. Here: the run ends.
+        wb.make_package(UPD)
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=259, timeout_ms=30000)
+        self.assertIsInstance(run.exit_code, int, run)
+        self.assertTrue(run.launched)
+
+    def test_folder_with_cmd_special_characters_is_quoted(self):
+        package = wb.make_package(wb.DRIVE_C / "A&B^C")
+        run = wb.run_setup("\"C:\\A&B^C\\setup.exe\" /qn")
+        self.assertExit(run, 0)
+        self.assertEqual(run.record["package_found"], "1", run)
+        self.assertEqual(run.record["cwd_long"].lower(), wb.win(package / "Files").lower())
+
+    def test_wine_real_msiexec_reports_its_error(self):
+        wb.make_package(UPD)
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin=False, timeout_ms=120000)
+        self.assertNotIn(run.exit_code, (0, 1, None, "timeout"), run)
+        self.assertNotLaunched(run)
+
+
+class NothingDestroyedWhenThePatchCannotRun(MachineTest):
+    def setUp(self):
+        super().setUp()
+        wb.install_product("14.0.2.226")
+        wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
+        for tree in stale_trees():
+            wb.make_tree(tree)
+
+    def assertTreesKept(self):
+        for tree in stale_trees():
+            self.assertTrue((tree / "sub" / "b.txt").exists(), tree)
+
+    def test_missing_patch_package(self):
+        for layout in ("no Files folder", "empty Files folder", "Files is a file",
+                       "package is a folder"):
+            with self.subTest(layout=layout):
+                package = wb.make_package(UPD, with_msp=False)
+                files = package / "Files"
+                if layout == "no Files folder":
+                    files.rmdir()
+                elif layout == "Files is a file":
+                    files.rmdir()
+                    files.write_text("x")
+                elif layout == "package is a folder":
+                    (files / wb.PACKAGE_NAME).mkdir()
+                run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+                self.assertExit(run, 1619)
+                self.assertNotLaunched(run)
+                self.assertTreesKept()
+
+    def test_command_too_long(self):
+        wb.make_package(UPD)
+        run = wb.run_setup("C:\\Upd\\setup.exe " + "a" * 5000)
+        self.assertExit(run, 1639)
+        self.assertNotLaunched(run)
+        self.assertTreesKept()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,276 @@
+"""The Wine test bed: runs the real setup.exe in the build tree's Wine prefix
+against real Windows Installer products and registry values, with the
+recording msiexec stand-in, and reads the message box it shows.
+
+Used by the end-to-end tests (tests/e2e) and by the demo (tools/demo.py).
+"""
+
+import hashlib
+import os
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+BUILD = Path(os.environ.get("BUILD_DIR", ROOT / "build"))
+PREFIX = Path(os.environ.get("WINEPREFIX", BUILD / "wine" / "prefix"))
+DRIVE_C = PREFIX / "drive_c"
+TESTBIN = BUILD / "testbin"
+SETUP_EXE = BUILD / "bin" / "setup.exe"
+SHOTS = BUILD / "screenshots"
+
+PRODUCT_CODE = "{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}"
+UNINSTALL_KEY = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + PRODUCT_CODE
+SERVICES_KEY = "SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\Services"
+PACKAGE_NAME = "TallowickServer14v3Update.msp"
+CAPTION = "Tallowick Server 14"
+STALE_SUFFIXES = (
+    "Web Publishing\\publishing-engine\\jwpc-tomcat\\twk",
+    "Admin\\admin-master-tomcat\\bin\\admin-console",
+)
+
+REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
+
+
+def wine_env(extra=None, lang=None):
+    env = dict(os.environ)
+    env["WINEPREFIX"] = str(PREFIX)
+    env["WINEDEBUG"] = "-all"
+    env.pop("WINEDLLOVERRIDES", None)
+    if lang:
+        env["LC_ALL"] = lang
+    if extra:
+        env.update(extra)
+    return env
+
+
+def wine(args, extra=None, lang=None, timeout=120):
+    """Runs a Windows program; returns its stdout. Output goes to a file, not a
+    pipe: Wine's background services would hold a pipe open."""
+    with tempfile.TemporaryFile() as out:
+        subprocess.run(["wine"] + [str(a) for a in args], env=wine_env(extra, lang),
+                       stdout=out, stderr=subprocess.DEVNULL, timeout=timeout, check=False)
+        out.seek(0)
+        return out.read().decode("utf-8", "replace")
+
+
+def win(path):
+    """The Windows path of a Linux path (C: inside the prefix, else Z:)."""
+    path = Path(path)
+    try:
+        rel = path.relative_to(DRIVE_C)
+        return "C:\\" + str(rel).replace("/", "\\") if str(rel) != "." else "C:\\"
+    except ValueError:
+        return "Z:" + str(path).replace("/", "\\")
+
+
+def c_path(windows_path):
+    """The Linux path of a C:\\ path in the prefix."""
+    assert windows_path[:3].upper() == "C:\\", windows_path
+    return DRIVE_C / windows_path[3:].replace("\\", "/")
+
+
+# --- registry ---------------------------------------------------------------
+
+def reg_set(key, name, reg_type, data):
+    wine([TESTBIN / "wtool.exe", "regset", key, name, str(reg_type), data.hex() or ""])
+
+
+def reg_set_text(key, name, text, reg_type=REG_SZ, encoding="cp1252"):
+    reg_set(key, name, reg_type, text.encode(encoding) + b"\0")
+
+
+def reg_delete(key):
+    wine([TESTBIN / "wtool.exe", "regdel", key])
+
+
+# --- Windows Installer products ---------------------------------------------
+
+def product_msi(version):
+    out = BUILD / "e2e" / "msi" / ("product-%s.msi" % version)
+    if not out.exists():
+        out.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["wixl", "-a", "x64", "-D", "Version=" + version, "-o", str(out),
+                        str(ROOT / "tests" / "e2e" / "product.wxs")],
+                       check=True, stderr=subprocess.DEVNULL)
+    return out
+
+
+def install_product(version):
+    wine(["msiexec", "/i", win(product_msi(version)), "/qn"])
+
+
+def uninstall_product():
+    wine(["msiexec", "/x", PRODUCT_CODE, "/qn"])
+
+
+def installed_version():
+    """What the Windows Installer reports, through the uninstall entry."""
+    out = wine(["reg", "query", "HKLM\\" + UNINSTALL_KEY, "/v", "DisplayVersion"])
+    for line in out.splitlines():
+        if "DisplayVersion" in line:
+            return line.split()[-1]
+    return None
+
+
+def reset_machine():
+    """No product, no uninstall entry, no server key, no marks."""
+    uninstall_product()
+    reg_delete(UNINSTALL_KEY)
+    reg_delete("SOFTWARE\\Tallowick")
+    for mark in ("planted-msi-loaded.txt", "standin-record.txt"):
+        (DRIVE_C / mark).unlink(missing_ok=True)
+
+
+def install_standin():
+    """The recording msiexec.exe, used only by runs with the override."""
+    target = DRIVE_C / "windows" / "system32" / "msiexec.exe"
+    source = TESTBIN / "standin_msiexec.exe"
+    if not target.exists() or target.read_bytes() != source.read_bytes():
+        shutil.copyfile(source, target)
+
+
+# --- update packages and runs -----------------------------------------------
+
+def make_package(directory, exe_name="setup.exe", with_msp=True):
+    """An update package in a folder of the prefix: setup.exe beside Files."""
+    directory = Path(directory)
+    if directory.exists():
+        shutil.rmtree(directory)
+    (directory / "Files").mkdir(parents=True)
+    shutil.copyfile(SETUP_EXE, directory / exe_name)
+    if with_msp:
+        (directory / "Files" / PACKAGE_NAME).write_bytes(b"not a real patch package\n")
+    return directory
+
+
+class Run:
+    def __init__(self, exit_code, record, box):
+        self.exit_code = exit_code  # int, or "timeout"
+        self.record = record        # what the stand-in saw, or None if it never ran
+        self.box = box              # what the message box showed, or None
+
+    @property
+    def launched(self):
+        return self.record is not None
+
+    @property
+    def command_line(self):
+        return self.record["cmdline"] if self.record else None
+
+    def __repr__(self):
+        return "Run(exit=%r, record=%r, box=%r)" % (self.exit_code, self.record, self.box)
+
+
+def _parse_record(path):
+    if not path.exists():
+        return None
+    record = {"exists": {}}
+    for line in path.read_text("utf-8").splitlines():
+        parts = line.split("\t")
+        if parts[0] == "exists":
+            record["exists"][parts[1]] = parts[2] == "1"
+        elif len(parts) == 2:
+            record[parts[0]] = parts[1]
+    return record
+
+
+def _parse_box(path):
+    if not path.exists():
+        return None
+    box = {"children": []}
+    for line in path.read_text("utf-8").splitlines():
+        key, _, value = line.partition("\t")
+        if key == "child":
+            box["children"].append(value.split("\t"))
+        else:
+            box[key] = value
+    if box.get("box") != "found":
+        return None
+    for key in ("caption", "text"):
+        box[key] = box[key].replace("\\n", "\n").replace("\\r", "\r").replace("\\\\", "\\")
+    return box
+
+
+def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_sleep_ms=None,
+              check_paths=(), timeout_ms=60000, lang=None, screenshot=None, overrides=None,
+              extra_env=None):
+    """Runs setup.exe with an exact Windows command line, presses OK on a
+    message box if one appears, and reports what happened."""
+    work = DRIVE_C / "e2e-run"
+    work.mkdir(exist_ok=True)
+    record = work / "record.txt"
+    info = work / "box.txt"
+    flag = work / "box.flag"
+    for f in (record, info, flag):
+        f.unlink(missing_ok=True)
+    env = {"STANDIN_RECORD": win(record), "STANDIN_EXIT": str(standin_exit)}
+    if standin_sleep_ms:
+        env["STANDIN_SLEEP_MS"] = str(standin_sleep_ms)
+    if check_paths:
+        env["STANDIN_CHECK"] = "|".join(check_paths)
+    dll = ["msiexec.exe=n"] if standin else []
+    if overrides:
+        dll.append(overrides)
+    if dll:
+        env["WINEDLLOVERRIDES"] = ";".join(dll)
+    if extra_env:
+        env.update(extra_env)
+
+    stop = threading.Event()
+
+    def shoot():  # the screenshot, while the box is still up
+        while not stop.is_set() and not info.exists():
+            time.sleep(0.05)
+        if info.exists() and screenshot and "box\tfound" in info.read_text("utf-8", "replace"):
+            SHOTS.mkdir(parents=True, exist_ok=True)
+            subprocess.run(["import", "-window", "root", str(SHOTS / screenshot)],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+        flag.write_text("go")
+
+    shooter = threading.Thread(target=shoot)
+    shooter.start()
+    try:
+        out = wine([TESTBIN / "wtool.exe", "run", str(timeout_ms), command_line,
+                    cwd or "-", win(info), win(flag)],
+                   extra=env, lang=lang, timeout=timeout_ms / 1000 + 60)
+    finally:
+        stop.set()
+        shooter.join()
+    exit_code = None
+    for line in out.splitlines():
+        if line.startswith("exit "):
+            exit_code = int(line.split()[1])
+        elif line.strip() == "timeout":
+            exit_code = "timeout"
+    return Run(exit_code, _parse_record(record), _parse_box(info))
+
+
+# --- file trees -------------------------------------------------------------
+
+def make_tree(root, files=("a.txt", "sub/b.txt")):
+    root = Path(root)
+    for name in files:
+        path = root / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_text(name)
+    return root
+
+
+def tree_digest(root):
+    """A checksum of every name and content under root, links not followed."""
+    h = hashlib.sha256()
+    root = Path(root)
+    count = 0
+    for dirpath, dirnames, filenames in os.walk(root):
+        dirnames.sort()
+        for name in sorted(dirnames + filenames):
+            p = Path(dirpath) / name
+            h.update(str(p.relative_to(root)).encode())
+            if p.is_file() and not p.is_symlink():
+                h.update(p.read_bytes())
+            count += 1
+    return h.hexdigest(), count
