@@ -1,12 +1,9 @@
 """Shared set-up of the end-to-end tests: the Wine test bed, a clean machine
 before every case."""
 
-import sys
 import unittest
-from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
-
+import winebed_path  # noqa: F401
 import winebed  # noqa: E402,F401
 from winebed import *  # noqa: E402,F401,F403
 

@@ -1,0 +1,155 @@
+"""The stale component removal on real files and registry values: the two
+trees go, and nothing outside them ever does."""
+
+import os
+import unittest
+
+from bed import MachineTest
+import winebed as wb
+
+SRV = wb.DRIVE_C / "Srv"
+OUTSIDE = wb.DRIVE_C / "Outside"
+TREE = ("a.txt", ".hidden", "noext", "sub/b.txt", "sub/deeper/c.dat")
+
+
+def stale(install_dir, index):
+    return wb.c_path(install_dir + wb.STALE_SUFFIXES[index])
+
+
+class StaleRemoval(MachineTest):
+    def setUp(self):
+        super().setUp()
+        wb.install_product("14.0.2.226")
+        wb.make_package(wb.DRIVE_C / "Upd")
+        wb.make_tree(OUTSIDE, ["keep%d.txt" % i for i in range(20)] + ["deep/keep.txt"])
+        self.outside = wb.tree_digest(OUTSIDE)
+
+    def tearDown(self):
+        for root in (SRV, OUTSIDE):
+            os.system("chmod -R u+w '%s' 2>/dev/null; rm -rf '%s'" % (root, root))
+
+    def run_update(self, install_dir, reg_type=wb.REG_SZ, cwd=None, check=()):
+        if install_dir is not None:
+            wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", install_dir, reg_type)
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", cwd=cwd, check_paths=check)
+        self.assertExit(run, 0)
+        self.assertTrue(run.launched, run)
+        self.assertEqual(wb.tree_digest(OUTSIDE), self.outside, "files outside were touched")
+        return run
+
+    def test_both_trees_go_before_the_installer_starts_and_their_siblings_stay(self):
+        twk, console = stale("C:\\Srv\\", 0), stale("C:\\Srv\\", 1)
+        wb.make_tree(twk, TREE)
+        wb.make_tree(console, TREE)
+        wb.make_tree(twk.parent, ["sibling.txt", "twk-old/x.txt"])
+        wb.make_tree(console.parent, ["start.bat", "admin-console-old/y.txt"])
+        checks = ["C:\\Srv\\" + s for s in wb.STALE_SUFFIXES]
+        run = self.run_update("C:\\Srv\\", check=checks)
+        for path in checks:
+            self.assertFalse(run.record["exists"][path], "still there when the installer ran")
+        self.assertFalse(twk.exists())
+        self.assertFalse(console.exists())
+        for kept in (twk.parent / "sibling.txt", twk.parent / "twk-old" / "x.txt",
+                     console.parent / "start.bat", console.parent / "admin-console-old" / "y.txt"):
+            self.assertTrue(kept.exists(), kept)
+
+    def test_empty_tree_and_a_path_that_names_a_file(self):
+        twk, console = stale("C:\\Srv\\", 0), stale("C:\\Srv\\", 1)
+        twk.mkdir(parents=True)
+        console.parent.mkdir(parents=True)
+        console.write_text("a file, not a directory")
+        self.run_update("C:\\Srv\\")
+        self.assertFalse(twk.exists())
+        self.assertTrue(console.is_file())
+
+    def test_a_read_only_file_keeps_its_directories(self):
+        twk = stale("C:\\Srv\\", 0)
+        wb.make_tree(twk, TREE + ("sub/locked.txt",))
+        os.chmod(twk / "sub" / "locked.txt", 0o444)  # Wine reports it read-only
+        self.run_update("C:\\Srv\\")
+        self.assertTrue((twk / "sub" / "locked.txt").exists())
+        self.assertEqual(sorted(p.name for p in twk.iterdir()), ["sub"])
+        self.assertEqual(sorted(p.name for p in (twk / "sub").iterdir()), ["locked.txt"])
+
+    def test_links_are_never_followed(self):
+        twk = stale("C:\\Srv\\", 0)
+        wb.make_tree(twk, TREE)
+        # Directory links only: Wine 8 shows a Unix symlink to a file as a
+        # plain file (no reparse attribute), and its DeleteFileA then
+        # deletes the target. Windows marks file links as reparse points.
+        os.symlink(OUTSIDE, twk / "link-to-outside")
+        console = stale("C:\\Srv\\", 1)
+        console.parent.mkdir(parents=True)
+        os.symlink(OUTSIDE, console)  # the stale directory itself a link
+        self.run_update("C:\\Srv\\")
+        self.assertFalse((twk / "a.txt").exists())
+        self.assertFalse((twk / "sub").exists())
+        self.assertEqual(wb.tree_digest(OUTSIDE)[1], 21 + 1)
+
+    def test_installation_directory_without_backslash(self):
+        decoy = wb.c_path("C:\\SrvWeb Publishing\\publishing-engine\\jwpc-tomcat\\twk")
+        wb.make_tree(decoy, TREE)
+        twk = stale("C:\\Srv\\", 0)
+        wb.make_tree(twk, TREE)
+        self.run_update("C:\\Srv")
+        self.assertFalse(twk.exists())
+        self.assertEqual(wb.tree_digest(decoy)[1], 7)
+        os.system("rm -rf '%s'" % (wb.DRIVE_C / "SrvWeb Publishing"))
+
+    def test_unusable_installation_directories_remove_nothing(self):
+        # Relative values would resolve against the current directory: give
+        # the updater one that holds both trees, and C:\ too.
+        work = wb.DRIVE_C / "Work"
+        roots = [work, work / "Srv", wb.DRIVE_C]
+        for root in roots:
+            for suffix in wb.STALE_SUFFIXES:
+                wb.make_tree(root / suffix.replace("\\", "/"), TREE)
+        cases = [  # (registry type, data)
+            (wb.REG_SZ, b"\0"),
+            (wb.REG_DWORD, b"\x01\0\0\0"),
+            (wb.REG_SZ, b"Srv\\\0"),
+            (wb.REG_SZ, b"\\\0"),
+            (wb.REG_SZ, b"C:\0"),
+            (wb.REG_BINARY, b"C:\\" + b"x" * 257),  # 260 bytes, no zero
+        ]
+        try:
+            for reg_type, data in cases:
+                with self.subTest(data=data[:12]):
+                    wb.reg_set(wb.SERVICES_KEY, "InstallLocation", reg_type, data)
+                    self.run_update(None, cwd="C:\\Work")
+                    for root in roots:
+                        for suffix in wb.STALE_SUFFIXES:
+                            tree = root / suffix.replace("\\", "/")
+                            self.assertEqual(wb.tree_digest(tree)[1], 7, tree)
+        finally:
+            for top in ("Work", "Web Publishing", "Admin"):
+                os.system("rm -rf '%s'" % (wb.DRIVE_C / top))
+
+    def test_paths_beyond_260_bytes_are_skipped_not_cut(self):
+        # 208 bytes: the first tree's search pattern would need 261.
+        install = "C:\\" + "L" * 204 + "\\"
+        self.assertEqual(len(install), 208)
+        twk, console = stale(install, 0), stale(install, 1)
+        wb.make_tree(twk, ["a.txt", "noext"])
+        wb.make_tree(console, ["a", "s/b"])
+        self.run_update(install)
+        self.assertEqual(wb.tree_digest(twk)[1], 2)
+        self.assertFalse(console.exists())
+        os.system("rm -rf '%s'" % wb.c_path(install))
+
+        # 230 bytes: a truncating copy would name this decoy, the first 259 bytes.
+        install = "C:\\" + "M" * 226 + "\\"
+        cut = (install + wb.STALE_SUFFIXES[0])[:259]
+        decoy = wb.c_path(cut)
+        wb.make_tree(decoy, ["a.txt", "noext", "s/b"])
+        self.run_update(install)
+        self.assertEqual(wb.tree_digest(decoy)[1], 4)
+        os.system("rm -rf '%s'" % wb.c_path(install))
+
+    def test_missing_key_or_trees_still_launch(self):
+        self.run_update(None)  # no key at all
+        self.run_update("C:\\Srv\\")  # value present, trees absent
+
+
+if __name__ == "__main__":
+    unittest.main()

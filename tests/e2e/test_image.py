@@ -1,0 +1,72 @@
+"""The built setup.exe as a file: 64-bit GUI program, imports of Windows
+system DLLs only, and the manifest as its one resource."""
+
+import re
+import struct
+import subprocess
+import unittest
+
+import winebed_path  # noqa: F401
+import winebed as wb
+
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
+
+
+def pe_resources(data):
+    """[(type, id, language, bytes)] from the resource section of a PE file."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections = struct.unpack_from("<H", data, pe + 6)[0]
+    optional_size = struct.unpack_from("<H", data, pe + 20)[0]
+    table = pe + 24 + optional_size
+    rsrc = None
+    for i in range(sections):
+        name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, table + 40 * i)
+        if name.rstrip(b"\0") == b".rsrc":
+            rsrc = (va, rawptr)
+    if rsrc is None:
+        return []
+    va, base = rsrc
+
+    def entries(offset):
+        named, ids = struct.unpack_from("<HH", data, base + offset + 12)
+        for i in range(named + ids):
+            ident, target = struct.unpack_from("<II", data, base + offset + 16 + 8 * i)
+            yield ident, target
+
+    out = []
+    for rtype, t in entries(0):
+        for rid, n in entries(t & 0x7FFFFFFF):
+            for lang, d in entries(n & 0x7FFFFFFF):
+                rva, size = struct.unpack_from("<II", data, base + d)
+                out.append((rtype, rid, lang, data[base + rva - va: base + rva - va + size]))
+    return out
+
+
+class Image(unittest.TestCase):
+    def setUp(self):
+        self.data = wb.SETUP_EXE.read_bytes()
+        self.dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(wb.SETUP_EXE)],
+                                   capture_output=True, text=True, check=True).stdout
+
+    def test_64_bit_gui_without_timestamp(self):
+        self.assertIn("(PE32+)", self.dump)
+        self.assertRegex(self.dump, r"Subsystem\s+00000002\s+\(Windows GUI\)")
+        self.assertRegex(self.dump, r"Time/Date\s+Thu Jan  1 00:00:00 1970")
+
+    def test_imports_name_only_windows_system_dlls(self):
+        dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", self.dump)}
+        self.assertTrue(dlls, self.dump)
+        self.assertLessEqual(dlls, SYSTEM_DLLS)
+        self.assertNotIn("msi.dll", dlls, "msi.dll must be loaded from System32 only")
+
+    def test_the_manifest_is_the_only_resource(self):
+        resources = pe_resources(self.data)
+        self.assertEqual(len(resources), 1, resources)
+        rtype, rid, _, content = resources[0]
+        self.assertEqual((rtype, rid), (24, 1))
+        self.assertEqual(content, (wb.ROOT / "res" / "setup.manifest").read_bytes())
+        self.assertIn(b'level="requireAdministrator" uiAccess="false"', content)
+
+
+if __name__ == "__main__":
+    unittest.main()

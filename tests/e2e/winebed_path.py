@@ -1,0 +1,5 @@
+"""Makes tools/ importable for the tests that need only the bed paths."""
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
