@@ -35,5 +35,15 @@ test: build native
 demo: package
 	$(XVFB) python3 tools/demo.py
 
+FUZZ := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 60
+
+$(FUZZ)/CMakeCache.txt: | bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DBUILD_FUZZERS=ON
+
+fuzz: bootstrap $(FUZZ)/CMakeCache.txt
+	cmake --build $(FUZZ) -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run $(abspath $(FUZZ))
+
 clean:
 	rm -rf $(BUILD)

@@ -21,7 +21,8 @@ bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size
 bool payload_directory_from_package(const wchar_t* package_dir, wchar_t* payload, size_t cap) {
     wchar_t text[kPackageCapacity + 8] = {};
     bool fits = text_copy(text, kPackageCapacity, package_dir) &&
-                (text_ends_with(text, L'\\') || text_append(text, kPackageCapacity, L"\\")) &&
+                (text_ends_with(text, L'\\') || text_ends_with(text, L'/') ||
+                 text_append(text, kPackageCapacity, L"\\")) &&
                 text_append(text, kPackageCapacity, L"Files\\");
     return fits && text_copy(payload, cap, text);
 }

@@ -48,6 +48,7 @@ TEST(PayloadDirectory, FilesFolderWithOneSeparator) {
         {L"C:\\UPDDIR~1\\", L"C:\\UPDDIR~1\\Files\\"},
         {L"D:\\PKG", L"D:\\PKG\\Files\\"},  // the current directory has no trailing backslash
         {L"D:\\", L"D:\\Files\\"},
+        {L"d:/pkg/", L"d:/pkg/Files\\"},  // fuzz finding: no second separator after a slash
     };
     for (const auto& c : cases) {
         wchar_t payload[kPayloadCapacity] = {};

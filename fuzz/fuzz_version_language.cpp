@@ -1,0 +1,49 @@
+// Version comparison agrees with an unsigned byte comparison; the language
+// map gives 0..7, agrees with its table and every text is two lines.
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+
+#include "../src/app/installed.h"
+#include "../src/messages/messages.h"
+#include "fuzz.h"
+
+namespace {
+
+MessageLanguage expected_language(unsigned langid) {
+    unsigned primary = langid & 0x3FF, sub = langid >> 10;
+    struct Range {
+        unsigned primary, last_sub;
+        MessageLanguage language;
+    } ranges[] = {{0x13, 2, kDutch}, {0x07, 5, kGerman}, {0x10, 2, kItalian}, {0x11, 1, kJapanese},
+                  {0x0C, 6, kFrench}, {0x0A, 0x14, kSpanish}, {0x1D, 2, kSwedish}};
+    for (const Range& r : ranges) {
+        if (primary == r.primary && sub >= 1 && sub <= r.last_sub) return r.language;
+    }
+    return kEnglish;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    unsigned short langid = static_cast<unsigned short>(data[0] | (data[1] << 8));
+    MessageLanguage language = message_language(langid);
+    FUZZ_CHECK(language >= 0 && language <= 7 && language == expected_language(langid));
+    const char* text = not_found_text(language);
+    const char* lf = strchr(text, '\n');
+    FUZZ_CHECK(lf != nullptr && strchr(lf + 1, '\n') == nullptr);
+
+    std::string rest(reinterpret_cast<const char*>(data + 2), size - 2);
+    size_t cut = rest.find('\0');
+    std::string a = rest.substr(0, cut);
+    std::string b = cut == std::string::npos ? std::string() : std::string(rest.substr(cut + 1).c_str());
+    // strcmp compares as unsigned char, as the version test must.
+    int order = strcmp(a.c_str(), b.c_str());
+    int expected = order == 0 ? kEqual : order > 0 ? kInstalledGreater : kInstalledSmaller;
+    int reverse = order == 0 ? kEqual : order > 0 ? kInstalledSmaller : kInstalledGreater;
+    FUZZ_CHECK(compare_version(a.c_str(), b.c_str()) == expected);
+    FUZZ_CHECK(compare_version(b.c_str(), a.c_str()) == reverse);
+    return 0;
+}
