@@ -244,9 +244,34 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
     for line in out.splitlines():
         if line.startswith("exit "):
             exit_code = int(line.split()[1])
-        elif line.strip() == "timeout":
-            exit_code = "timeout"
+        elif line.strip() == "timeout" or line.startswith("startfail"):
+            exit_code = line.strip()
     return Run(exit_code, _parse_record(record), _parse_box(info))
+
+
+class held_open:
+    """Keeps a file open, unshared, in another Windows process."""
+
+    def __init__(self, windows_path, ms=60000):
+        self.path, self.ms = windows_path, ms
+
+    def __enter__(self):
+        flag = DRIVE_C / "e2e-run" / "held.flag"
+        flag.parent.mkdir(exist_ok=True)
+        flag.unlink(missing_ok=True)
+        self.proc = subprocess.Popen(
+            ["wine", str(TESTBIN / "wtool.exe"), "hold", self.path, str(self.ms), win(flag)],
+            env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 30
+        while not flag.exists() and time.time() < deadline and self.proc.poll() is None:
+            time.sleep(0.05)
+        if not flag.exists():
+            raise RuntimeError("could not hold " + self.path)
+        return self
+
+    def __exit__(self, *exc):
+        self.proc.kill()  # under Wine the Linux process is the Windows one
+        self.proc.wait()
 
 
 # --- file trees -------------------------------------------------------------
@@ -258,6 +283,11 @@ def make_tree(root, files=("a.txt", "sub/b.txt")):
         path.parent.mkdir(parents=True, exist_ok=True)
         path.write_text(name)
     return root
+
+
+def count_entries(root):
+    """Entries under root, links not followed."""
+    return sum(len(d) + len(f) for _, d, f in os.walk(root))
 
 
 def tree_digest(root):

@@ -6,6 +6,7 @@
 //   wtool run <timeout_ms> <command line> <working dir or -> [<box info file> <flag file>]
 //   wtool regset <key under HKLM> <value name> <type number> <data in hex>
 //   wtool regdel <key under HKLM>   (the key and everything below it)
+//   wtool hold <file> <ms> <flag file>  (keeps the file open, unshared, for ms)
 // Prints "exit <code>" or "timeout". With a box info file: waits for a window
 // of the child captioned "Tallowick Server 14", writes what it shows (UTF-8,
 // key<TAB>value lines), waits for the flag file (a screenshot is taken
@@ -153,7 +154,17 @@ static int registry_command(int argc, wchar_t** argv) {
     return s == ERROR_SUCCESS ? 0 : 6;
 }
 
+static int hold_command(wchar_t** argv) {
+    HANDLE f = CreateFileW(argv[2], GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (f == INVALID_HANDLE_VALUE) return 5;
+    write_file(argv[4], "held");
+    Sleep(wcstoul(argv[3], NULL, 10));
+    CloseHandle(f);
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 5 && lstrcmpW(argv[1], L"hold") == 0) return hold_command(argv);
     if (argc >= 3 && (lstrcmpW(argv[1], L"regset") == 0 || lstrcmpW(argv[1], L"regdel") == 0)) {
         return registry_command(argc, argv);
     }
@@ -167,7 +178,12 @@ int wmain(int argc, wchar_t** argv) {
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, dir, &si, &pi)) {
+    // WTOOL_APP names the program apart from its command line, as a shell
+    // or service may: the command line's first word is then only a name.
+    wchar_t app[MAX_PATH] = {};
+    DWORD has_app = GetEnvironmentVariableW(L"WTOOL_APP", app, MAX_PATH);
+    if (!CreateProcessW(has_app ? app : NULL, &command[0], NULL, NULL, FALSE, 0, NULL, dir, &si,
+                        &pi)) {
         printf("startfail %lu\n", GetLastError());
         return 3;
     }

@@ -1,0 +1,272 @@
+"""Bad input, faults and planted files, end to end. Every case runs the real
+setup.exe under a watchdog and checks: a defined exit code (never a crash
+code), no hang, nothing outside the two stale trees deleted (a decoy tree's
+checksum, before and after), and whether the installer was started."""
+
+import os
+import shutil
+import unittest
+
+from bed import MachineTest
+import winebed as wb
+
+UPD = wb.DRIVE_C / "Upd"
+SRV = "C:\\Srv\\"
+DECOY = wb.DRIVE_C / "Decoy"
+TREE = ("a.txt", "noext", ".hidden", "sub/b.txt")
+FIXED = len("/C C:\\windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+            "c:\\upd\\Files\\TallowickServer14v3Update.msp ")
+NOT_ELIGIBLE, TOO_LONG, NO_PACKAGE, BAD_COMMAND = 1, 206, 1619, 1639
+
+
+def stale(install_dir, i):
+    return wb.c_path(install_dir + wb.STALE_SUFFIXES[i])
+
+
+class Matrix(MachineTest):
+    """Results are tallied for the figures: cases tried, passed, files lost, hangs."""
+
+    def setUp(self):
+        super().setUp()
+        wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
+        wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", SRV)
+        wb.make_package(UPD)
+        for i in range(2):
+            wb.make_tree(stale(SRV, i), TREE)
+            wb.make_tree(stale(SRV, i).parent, ("sibling.txt",))
+        wb.make_tree(DECOY, ["f%d.txt" % i for i in range(30)] + ["d/e/g.txt"])
+        self.decoy = wb.tree_digest(DECOY)
+
+    def tearDown(self):
+        for path in (wb.DRIVE_C / "Srv", DECOY):
+            os.system("chmod -R u+w '%s' 2>/dev/null; rm -rf '%s'" % (path, path))
+
+    def check(self, run, codes, launched, trees_removed=None):
+        self.assertNotEqual(run.exit_code, "timeout", "hang: %r" % run)
+        self.assertIsInstance(run.exit_code, int, run)
+        self.assertLess(run.exit_code, 0xC0000000, "crash code: %r" % run)
+        self.assertIn(run.exit_code, codes, run)
+        self.assertEqual(run.launched, launched, run)
+        self.assertEqual(wb.tree_digest(DECOY), self.decoy, "a file outside the trees was lost")
+        for i in range(2):
+            self.assertTrue((stale(SRV, i).parent / "sibling.txt").exists())
+        if trees_removed is not None:
+            for i in range(2):
+                self.assertEqual(not stale(SRV, i).exists(), trees_removed, stale(SRV, i))
+
+    # --- command lines ---
+
+    def test_command_lines(self):
+        def tail_with_switches(n):  # n bytes, brought under the limit by "/s"
+            return "/s" * 200 + "a" * (n - 400)
+        cases = [  # (tail, exit codes, launched)
+            ("a" * 32000, {BAD_COMMAND}, False),
+            ("a" * 998, {BAD_COMMAND}, False),
+            ("a" * 999, {BAD_COMMAND}, False),
+            ("a" * 1000, {BAD_COMMAND}, False),
+            ("a" * 1001, {BAD_COMMAND}, False),
+            ("a" * (999 - FIXED), {0}, True),      # the longest command that fits
+            ("a" * (1000 - FIXED), {BAD_COMMAND}, False),
+            (tail_with_switches(998), {0}, True),
+            (tail_with_switches(1001), {0}, True),
+            ("/s" * 16000, {0}, True),
+        ]
+        for tail, codes, launched in cases:
+            with self.subTest(length=len(tail), head=tail[:6]):
+                self.setUp()
+                run = wb.run_setup("C:\\Upd\\setup.exe " + tail)
+                self.check(run, codes, launched, trees_removed=launched)
+                if launched:
+                    self.assertNotIn("/s", run.command_line[FIXED - 1:])
+
+    def test_every_byte_value_in_the_tail(self):
+        # Characters 1-255 ("x" first: leading blanks and controls are skipped).
+        tail = "x" + "".join(chr(c) for c in range(1, 256))
+        run = wb.run_setup("C:\\Upd\\setup.exe " + tail)
+        self.check(run, {0}, True)
+
+    def test_unbalanced_quote_in_the_program_name(self):
+        # Started by its path; the command line's first word has no closing
+        # quote, so the whole line is the program name and its last slash, in
+        # "/qn", ends the package folder: no patch package there, nothing done.
+        run = wb.run_setup("\"C:\\Upd\\setup.exe /qn",
+                           extra_env={"WTOOL_APP": "C:\\Upd\\setup.exe"})
+        self.check(run, {NO_PACKAGE}, False, trees_removed=False)
+        run = wb.run_setup("\"C:\\Upd\\setup.exe qn",
+                           extra_env={"WTOOL_APP": "C:\\Upd\\setup.exe"})
+        self.check(run, {0}, True, trees_removed=True)
+        self.assertTrue(run.command_line.endswith(wb.PACKAGE_NAME + " "), run)
+
+    # --- program paths ---
+
+    def test_program_paths(self):
+        long_dir = "L" * (259 - len("C:\\\\setup.exe"))
+        deep = "C:" + "\\ABCDEFGH" * 28  # 254 characters of 8.3 names
+        cases = [  # (package folder, program, command line, current dir, program path, codes)
+            (long_dir, "setup.exe", "C:\\%s\\setup.exe /qn" % long_dir, None, None, {0}),
+            ("Upd", "update.exe", "C:\\Upd\\update.exe /qn", None, None, {0}),
+            ("A&B^C", "setup.exe", "\"C:\\A&B^C\\setup.exe\" /qn", None, None, {0}),
+            ("Upd", "setup.exe", "setup.exe /qn", deep, "C:\\Upd\\setup.exe", {TOO_LONG}),
+        ]
+        for folder, name, command, cwd, app, codes in cases:
+            with self.subTest(command=command[:40]):
+                self.setUp()
+                if cwd:
+                    wb.c_path(cwd).mkdir(parents=True, exist_ok=True)
+                package = wb.make_package(wb.DRIVE_C / folder, exe_name=name)
+                self.assertLessEqual(len(wb.win(package / name)), 259)
+                run = wb.run_setup(command, cwd=cwd,
+                                   extra_env={"WTOOL_APP": app} if app else None)
+                self.check(run, codes, codes == {0}, trees_removed=codes == {0})
+                if codes == {0}:
+                    self.assertEqual(run.record["package_found"], "1", run)
+                shutil.rmtree(package)
+        shutil.rmtree(wb.DRIVE_C / "ABCDEFGH")
+
+    # --- registry ---
+
+    def test_display_version_shapes(self):
+        cases = [  # (type, data, exit code)
+            (wb.REG_SZ, b"1" * 258 + b"\0", NOT_ELIGIBLE),    # 259 bytes
+            (wb.REG_SZ, b"1" * 259 + b"\0", NOT_ELIGIBLE),    # 260 bytes
+            (wb.REG_SZ, b"1" * 299 + b"\0", NOT_ELIGIBLE),    # 300 bytes: unreadable
+            (wb.REG_BINARY, b"1" * 260, NOT_ELIGIBLE),        # no zero
+            (wb.REG_BINARY, b"14.0.2.226", 0),                # no zero, terminated after its size
+            (wb.REG_DWORD, b"\x01\0\0\0", NOT_ELIGIBLE),
+            (wb.REG_MULTI_SZ, b"14.0.2.226\0\0", 0),          # its first string
+            (wb.REG_EXPAND_SZ, b"%SystemRoot%\0", NOT_ELIGIBLE),
+            (wb.REG_SZ, b"\0", NOT_ELIGIBLE),
+        ]
+        for reg_type, data, code in cases:
+            with self.subTest(type=reg_type, size=len(data)):
+                self.setUp()
+                wb.reg_set(wb.UNINSTALL_KEY, "DisplayVersion", reg_type, data)
+                run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+                self.check(run, {code}, code == 0, trees_removed=code == 0)
+                self.assertEqual(run.box is not None, code == NOT_ELIGIBLE, run)
+
+    def test_install_location_shapes(self):
+        relative = wb.DRIVE_C / "Work" / "%SystemRoot%"
+        for i in range(2):
+            wb.make_tree(relative / wb.STALE_SUFFIXES[i].replace("\\", "/"), TREE)
+        relative_entries = wb.count_entries(relative)
+        long_path = b"C:\\" + b"P" * 200 + b"\\"
+        cases = [  # (type, data, trees at C:\Srv removed)
+            (wb.REG_SZ, b"C:\\" + b"x" * 255 + b"\0", False),   # 259 bytes
+            (wb.REG_SZ, b"C:\\" + b"x" * 256 + b"\0", False),   # 260 bytes
+            (wb.REG_SZ, b"C:\\" + b"x" * 296 + b"\0", False),   # 300 bytes: unreadable
+            (wb.REG_SZ, long_path + b"\0", False),
+            (wb.REG_BINARY, b"C:\\Srv\\" + b"x" * 253, False),  # 260 bytes, no zero
+            (wb.REG_DWORD, b"\x01\0\0\0", False),
+            (wb.REG_MULTI_SZ, b"C:\\Srv\\\0\0", True),
+            (wb.REG_EXPAND_SZ, b"%SystemRoot%\\\0", False),
+            (wb.REG_SZ, b"\0", False),
+            (wb.REG_SZ, b"C:\\Srv\\\0", True),
+        ]
+        try:
+            for reg_type, data, removed in cases:
+                with self.subTest(type=reg_type, size=len(data)):
+                    self.setUp()
+                    wb.reg_set(wb.SERVICES_KEY, "InstallLocation", reg_type, data)
+                    run = wb.run_setup("C:\\Upd\\setup.exe /qn", cwd="C:\\Work")
+                    self.check(run, {0}, True, trees_removed=removed)
+                    self.assertEqual(wb.count_entries(relative), relative_entries)
+        finally:
+            shutil.rmtree(wb.DRIVE_C / "Work")
+
+    # --- file system ---
+
+    def test_link_to_the_windows_folder_inside_a_tree(self):
+        windows = wb.DRIVE_C / "windows"
+        before = wb.count_entries(windows)
+        os.symlink(windows, stale(SRV, 0) / "windows-link")
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+        self.check(run, {0}, True)
+        self.assertEqual(wb.count_entries(windows), before)
+        self.assertFalse((stale(SRV, 0) / "a.txt").exists())
+        self.assertFalse(stale(SRV, 1).exists())
+
+    def test_stale_directory_itself_a_link(self):
+        shutil.rmtree(stale(SRV, 1))
+        os.symlink(DECOY, stale(SRV, 1))
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+        self.check(run, {0}, True)
+        self.assertFalse(stale(SRV, 0).exists())
+
+    def test_ten_thousand_entries(self):
+        twk = stale(SRV, 0)
+        for d in range(100):
+            folder = twk / ("f%03d" % d)
+            (folder / "sub").mkdir(parents=True)
+            (folder / "sub" / "x.txt").write_text("x")
+            for f in range(97):
+                (folder / ("file%02d.txt" % f)).write_text("x")
+        self.assertGreaterEqual(wb.count_entries(twk), 10000)
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", timeout_ms=300000)
+        self.check(run, {0}, True, trees_removed=True)
+
+    def test_nesting_until_the_path_limit(self):
+        twk = stale(SRV, 0)
+        deep = twk
+        while len(wb.win(deep)) < 300:
+            deep = deep / "nest"
+        deep.mkdir(parents=True)
+        (deep / "bottom.txt").write_text("x")
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+        self.check(run, {0}, True)
+        self.assertTrue((deep / "bottom.txt").exists(), "beyond the limit: skipped, not cut")
+        self.assertFalse((twk / "a.txt").exists())
+        self.assertFalse(stale(SRV, 1).exists())
+
+    def test_file_held_open_and_read_only_file(self):
+        twk, console = stale(SRV, 0), stale(SRV, 1)
+        os.chmod(console / "sub" / "b.txt", 0o444)
+        with wb.held_open(wb.win(twk / "sub" / "b.txt")):
+            run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+        self.check(run, {0}, True)
+        for tree in (twk, console):
+            self.assertTrue((tree / "sub" / "b.txt").exists(), tree)
+            self.assertFalse((tree / "a.txt").exists(), tree)
+
+    def test_patch_package_missing(self):
+        for layout in ("no Files", "Files is a file"):
+            with self.subTest(layout=layout):
+                self.setUp()
+                shutil.rmtree(UPD / "Files")
+                if layout == "Files is a file":
+                    (UPD / "Files").write_text("x")
+                run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+                self.check(run, {NO_PACKAGE}, False, trees_removed=False)
+
+    # --- planted files ---
+
+    def test_planted_files_are_never_loaded_or_run(self):
+        plants = {"msi.dll": "msi.dll", "version.dll": "version.dll",
+                  "cmd.exe": "planted_exe.exe", "msiexec.exe": "planted_exe.exe"}
+        for folder in (UPD, UPD / "Files"):
+            for name, source in plants.items():
+                shutil.copyfile(wb.TESTBIN / source, folder / name)
+        shutil.copyfile(wb.TESTBIN / "import_control.exe", UPD / "control.exe")
+        prefer_native = "msi,version=n,b;cmd.exe=n,b"
+
+        def marks():
+            return sorted(p.name for p in wb.DRIVE_C.glob("planted-*"))
+
+        for mark in wb.DRIVE_C.glob("planted-*"):
+            mark.unlink()
+        wb.run_setup("C:\\Upd\\control.exe", standin=False, overrides=prefer_native)
+        loader_marks = marks()  # what Wine's loader takes before any code of ours runs
+        for mark in wb.DRIVE_C.glob("planted-*"):
+            mark.unlink()
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", overrides=prefer_native)
+        self.check(run, {0}, True)
+        self.assertEqual(marks(), loader_marks, "the updater loaded or ran a planted file")
+        self.assertNotIn("planted-msi.dll-loaded.txt", marks())
+        self.assertNotIn("planted-cmd.exe-ran.txt", marks())
+        self.assertNotIn("planted-msiexec.exe-ran.txt", marks())
+        print("\nloaded by Wine's loader for a control program with setup.exe's imports:",
+              loader_marks or "nothing")
+
+
+if __name__ == "__main__":
+    unittest.main()
