@@ -26,8 +26,10 @@ build: bootstrap $(BUILD)/CMakeCache.txt
 native: bootstrap $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j $(JOBS)
 
+# SIGN_PFX=<.pfx> SIGN_PASS_FILE=<password file> [SIGN_TIMESTAMP=<url>] signs setup.exe.
 package: build
-	cmake --build $(BUILD) --target package
+	SIGN_PFX=$(SIGN_PFX) SIGN_PASS_FILE=$(SIGN_PASS_FILE) SIGN_TIMESTAMP=$(SIGN_TIMESTAMP) \
+	  tools/package $(BUILD)
 
 test: build native
 	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure

@@ -27,11 +27,10 @@ set_target_properties(setup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_D
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/res/setup.manifest)
 
-# The update package: setup.exe beside an empty Files folder.
+# The update package: setup.exe beside an empty Files folder, SHA256SUMS,
+# signed when SIGN_PFX is set in the environment (tools/package).
 add_custom_target(package
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/package
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/package/Files
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:setup> ${CMAKE_BINARY_DIR}/package/setup.exe
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/package ${CMAKE_BINARY_DIR}
   DEPENDS setup)
 
 include(cmake/windows_tests.cmake)

@@ -1,0 +1,123 @@
+"""The release: the same bytes from every build of a commit, SHA256SUMS, and
+an Authenticode signature that keeps the program as it was."""
+
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+from bed import MachineTest
+import winebed as wb
+from test_image import pe_resources
+
+SOURCES = ("CMakeLists.txt", "src", "res", "cmake", "tests", "fuzz", "tools")
+
+
+def sha256(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+def build_setup(source_root, build_dir):
+    source_root.mkdir(parents=True, exist_ok=True)
+    for name in SOURCES:
+        src = wb.ROOT / name
+        dst = source_root / name
+        if src.is_dir():
+            shutil.copytree(src, dst, ignore=shutil.ignore_patterns("__pycache__"))
+        else:
+            shutil.copyfile(src, dst)
+    subprocess.run(["cmake", "-S", str(source_root), "-B", str(build_dir),
+                    "-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake"],
+                   check=True, stdout=subprocess.DEVNULL, cwd=source_root)
+    subprocess.run(["cmake", "--build", str(build_dir), "--target", "setup"],
+                   check=True, stdout=subprocess.DEVNULL)
+    return build_dir / "bin" / "setup.exe"
+
+
+class Reproducible(unittest.TestCase):
+    def test_two_builds_in_other_folders_give_the_same_bytes(self):
+        with tempfile.TemporaryDirectory() as a, tempfile.TemporaryDirectory() as b:
+            first = build_setup(Path(a) / "src", Path(a) / "out")
+            time.sleep(1.5)  # a later clock, too
+            second_root = Path(b) / "some" / "other place"
+            second_root.mkdir(parents=True)
+            second = build_setup(second_root, Path(b) / "build-2")
+            self.assertEqual(sha256(first), sha256(second))
+            self.assertEqual(sha256(first), sha256(wb.SETUP_EXE))
+            self.assertNotIn(a.encode(), first.read_bytes())
+
+
+class Signing(MachineTest):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.tmp = Path(tempfile.mkdtemp())
+        key, cert = cls.tmp / "key.pem", cls.tmp / "cert.pem"
+        (cls.tmp / "pass").write_text("throw-away\n")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                        "-keyout", str(key), "-out", str(cert), "-days", "2",
+                        "-subj", "/CN=Tallowick test signer",
+                        "-addext", "extendedKeyUsage=codeSigning"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["openssl", "pkcs12", "-export", "-out", str(cls.tmp / "cert.pfx"),
+                        "-inkey", str(key), "-in", str(cert),
+                        "-passout", "file:" + str(cls.tmp / "pass")], check=True)
+        cls.build = cls.tmp / "build"
+        (cls.build / "bin").mkdir(parents=True)
+        shutil.copyfile(wb.SETUP_EXE, cls.build / "bin" / "setup.exe")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp)
+
+    def package(self, **sign):
+        env = dict(os.environ)
+        env.update(sign)
+        return subprocess.run([str(wb.ROOT / "tools" / "package"), str(self.build)], env=env,
+                              check=True, capture_output=True, text=True).stdout
+
+    def test_unsigned_package_says_so_and_lists_its_hash(self):
+        out = self.package()
+        self.assertIn("not signed", out)
+        sums = (self.build / "package" / "SHA256SUMS").read_text()
+        self.assertEqual(sums, "%s  setup.exe\n" % sha256(wb.SETUP_EXE))
+        self.assertTrue((self.build / "package" / "Files").is_dir())
+        self.assertEqual(list((self.build / "package" / "Files").iterdir()), [])
+
+    def test_signed_package_verifies_keeps_its_manifest_and_runs(self):
+        out = self.package(SIGN_PFX=str(self.tmp / "cert.pfx"),
+                           SIGN_PASS_FILE=str(self.tmp / "pass"))
+        self.assertIn("signed", out)
+        signed = self.build / "package" / "setup.exe"
+        verify = subprocess.run(["osslsigncode", "verify", "-CAfile", str(self.tmp / "cert.pem"),
+                                 "-in", str(signed)], capture_output=True, text=True)
+        self.assertEqual(verify.returncode, 0, verify.stdout + verify.stderr)
+        self.assertIn("Signature verification: ok", verify.stdout)
+        self.assertEqual((self.build / "package" / "SHA256SUMS").read_text(),
+                         "%s  setup.exe\n" % sha256(signed))
+        dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(signed)],
+                              capture_output=True, text=True, check=True).stdout
+        security = re.search(r"Entry 4 ([0-9a-f]+) ([0-9a-f]+)\s+Security Directory", dump)
+        self.assertTrue(security and int(security.group(2), 16) > 0, "no certificate table")
+        resources = pe_resources(signed.read_bytes())
+        self.assertEqual([(r[0], r[1]) for r in resources], [(24, 1)])
+        self.assertEqual(resources[0][3], (wb.ROOT / "res" / "setup.manifest").read_bytes())
+
+        package = wb.make_package(wb.DRIVE_C / "Signed")
+        shutil.copyfile(signed, package / "setup.exe")
+        run = wb.run_setup("C:\\Signed\\setup.exe /qn")
+        self.assertExit(run, 1)
+        self.assertIsNotNone(run.box)
+        wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
+        run = wb.run_setup("C:\\Signed\\setup.exe /qn")
+        self.assertExit(run, 0)
+        self.assertTrue(run.launched)
+
+
+if __name__ == "__main__":
+    unittest.main()
