@@ -47,5 +47,8 @@ fuzz: bootstrap $(FUZZ)/CMakeCache.txt
 	cmake --build $(FUZZ) -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run $(abspath $(FUZZ))
 
+bench: build
+	-$(XVFB) python3 bench/run.py
+
 clean:
 	rm -rf $(BUILD)

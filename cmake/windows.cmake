@@ -33,4 +33,5 @@ add_custom_target(package
   COMMAND ${CMAKE_SOURCE_DIR}/tools/package ${CMAKE_BINARY_DIR}
   DEPENDS setup)
 
+include(bench/bench.cmake)
 include(cmake/windows_tests.cmake)
