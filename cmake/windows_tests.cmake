@@ -76,3 +76,13 @@ endforeach()
 if(NATIVE_BUILD_DIR)
   add_test(NAME native.unit_sanitized COMMAND ${NATIVE_BUILD_DIR}/unit_native)
 endif()
+
+# The sources keep the project's .clang-format.
+find_program(CLANG_FORMAT clang-format)
+if(CLANG_FORMAT)
+  file(GLOB_RECURSE FORMATTED CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/src/*.cpp ${CMAKE_SOURCE_DIR}/src/*.h
+    ${CMAKE_SOURCE_DIR}/tests/*.cpp ${CMAKE_SOURCE_DIR}/fuzz/*.cpp ${CMAKE_SOURCE_DIR}/fuzz/*.h
+    ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+  add_test(NAME format COMMAND ${CLANG_FORMAT} --dry-run -Werror ${FORMATTED})
+endif()

@@ -5,10 +5,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#define FUZZ_CHECK(cond)                                                  \
-    do {                                                                  \
-        if (!(cond)) {                                                    \
+#define FUZZ_CHECK(cond)                                                                 \
+    do {                                                                                 \
+        if (!(cond)) {                                                                   \
             fprintf(stderr, "property failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            abort();                                                      \
-        }                                                                 \
+            abort();                                                                     \
+        }                                                                                \
     } while (0)

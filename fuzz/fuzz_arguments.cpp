@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     filter_arguments(tail.c_str(), "/s", &out[0], cap);
     size_t len = strlen(out.c_str());
     FUZZ_CHECK(len <= static_cast<size_t>(cap - 1));
-    FUZZ_CHECK(out.compare(0, len, reduced, 0, cap - 1) == 0 && len == std::min(reduced.size(), size_t(cap - 1)));
+    FUZZ_CHECK(out.compare(0, len, reduced, 0, cap - 1) == 0 &&
+               len == std::min(reduced.size(), size_t(cap - 1)));
     FUZZ_CHECK(out.substr(0, len).find("/s") == std::string::npos);
     for (int i = static_cast<int>(len); i < cap; ++i) FUZZ_CHECK(out[i] == 0);
     return 0;

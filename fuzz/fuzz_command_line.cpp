@@ -9,8 +9,12 @@
 #include "fuzz.h"
 
 namespace {
-bool no_lead(unsigned char) { return false; }
-bool sjis_lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool no_lead(unsigned char) {
+    return false;
+}
+bool sjis_lead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -31,8 +31,8 @@ void check_patch(const std::wstring& payload, const std::wstring& args) {
                         path + quote + L" " + args;
     wchar_t out[kCommandCapacity];
     wcscpy(out, L"untouched");
-    bool ok = build_patch_command(system.c_str(), payload.c_str(), package.c_str(), args.c_str(), out,
-                                  kCommandCapacity);
+    bool ok = build_patch_command(system.c_str(), payload.c_str(), package.c_str(), args.c_str(),
+                                  out, kCommandCapacity);
     if (full.size() < kCommandCapacity && path.size() < kCommandCapacity) {
         FUZZ_CHECK(ok && full == out);
     } else {

@@ -16,8 +16,9 @@ MessageLanguage expected_language(unsigned langid) {
     struct Range {
         unsigned primary, last_sub;
         MessageLanguage language;
-    } ranges[] = {{0x13, 2, kDutch}, {0x07, 5, kGerman}, {0x10, 2, kItalian}, {0x11, 1, kJapanese},
-                  {0x0C, 6, kFrench}, {0x0A, 0x14, kSpanish}, {0x1D, 2, kSwedish}};
+    } ranges[] = {{0x13, 2, kDutch},    {0x07, 5, kGerman}, {0x10, 2, kItalian},
+                  {0x11, 1, kJapanese}, {0x0C, 6, kFrench}, {0x0A, 0x14, kSpanish},
+                  {0x1D, 2, kSwedish}};
     for (const Range& r : ranges) {
         if (primary == r.primary && sub >= 1 && sub <= r.last_sub) return r.language;
     }
@@ -38,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string rest(reinterpret_cast<const char*>(data + 2), size - 2);
     size_t cut = rest.find('\0');
     std::string a = rest.substr(0, cut);
-    std::string b = cut == std::string::npos ? std::string() : std::string(rest.substr(cut + 1).c_str());
+    std::string b =
+        cut == std::string::npos ? std::string() : std::string(rest.substr(cut + 1).c_str());
     // strcmp compares as unsigned char, as the version test must.
     int order = strcmp(a.c_str(), b.c_str());
     int expected = order == 0 ? kEqual : order > 0 ? kInstalledGreater : kInstalledSmaller;

@@ -11,9 +11,9 @@
 #include "../launch/arguments.h"
 #include "../launch/patch.h"
 #include "../messages/messages.h"
-#include "package.h"
 #include "command_line.h"
 #include "installed.h"
+#include "package.h"
 #include "package_win.h"
 
 namespace {
@@ -35,16 +35,21 @@ const int kForwardedCapacity = 1000;
 // Written once, before any check; read by the launch.
 wchar_t g_payload_directory[kPayloadCapacity];
 
-bool lead_byte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+bool lead_byte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
 
 bool eligible_release_installed() {
     bool eligible = false;
+    // Both rows are always asked; the registry only when the Windows
+    // Installer did not confirm the row.
     for (const EligibleRelease& release : kReleaseTable) {
-        if (installer_test(release) == kEqual ||
-            registry_test(release, kUninstallKey, "DisplayVersion",
-                          KEY_READ | KEY_WOW64_64KEY) == kEqual) {
-            eligible = true;
+        int result = installer_test(release);
+        if (result != kEqual) {
+            result =
+                registry_test(release, kUninstallKey, "DisplayVersion", KEY_READ | KEY_WOW64_64KEY);
         }
+        if (result == kEqual) eligible = true;
     }
     return eligible;
 }

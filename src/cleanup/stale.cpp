@@ -10,8 +10,8 @@ const char* const kStaleSuffixes[2] = {
 
 bool is_absolute_path(const char* path) {
     char c = path[0];
-    bool drive = ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':' &&
-                 path[2] == '\\';
+    bool drive =
+        ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':' && path[2] == '\\';
     bool unc = path[0] == '\\' && path[1] == '\\' && path[2] != 0 && path[2] != '\\';
     return drive || unc;
 }

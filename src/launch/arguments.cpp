@@ -13,7 +13,7 @@ void filter_arguments(const char* tail, const char* sw, char* out, int cap) {
     if (cap <= 0) return;
     const char first = sw[0];
     const char second = sw[1];
-    int kept = 0;        // bytes in out, at most cap - 1
+    int kept = 0;                    // bytes in out, at most cap - 1
     unsigned long long pending = 0;  // first bytes of the switch stacked above the cut
     for (const char* p = tail; *p != 0; ++p) {
         bool top_is_first = pending > 0 || (kept > 0 && out[kept - 1] == first);

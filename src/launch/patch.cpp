@@ -24,15 +24,15 @@ bool build_patch_command(const wchar_t* system_dir, const wchar_t* payload, cons
     }
     const wchar_t* quote = needs_quotes(package_path) ? L"\"" : L"";
     wchar_t command[kCommandCapacity] = {};
-    bool fits = text_append(command, kCommandCapacity, L"/C ") &&
-                text_append(command, kCommandCapacity, system_dir) &&
-                text_append(command, kCommandCapacity,
-                            L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p ") &&
-                text_append(command, kCommandCapacity, quote) &&
-                text_append(command, kCommandCapacity, package_path) &&
-                text_append(command, kCommandCapacity, quote) &&
-                text_append(command, kCommandCapacity, L" ") &&
-                text_append(command, kCommandCapacity, args);
+    bool fits =
+        text_append(command, kCommandCapacity, L"/C ") &&
+        text_append(command, kCommandCapacity, system_dir) &&
+        text_append(command, kCommandCapacity, L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p ") &&
+        text_append(command, kCommandCapacity, quote) &&
+        text_append(command, kCommandCapacity, package_path) &&
+        text_append(command, kCommandCapacity, quote) &&
+        text_append(command, kCommandCapacity, L" ") &&
+        text_append(command, kCommandCapacity, args);
     return fits && text_copy(out, cap, command);
 }
 

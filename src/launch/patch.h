@@ -31,8 +31,8 @@ struct PatchLaunch {
 };
 
 // Builds the launch; returns 0, or the exit code that ends the run instead.
-unsigned long prepare_patch_launch(const char* args, const wchar_t* package,
-                                   const wchar_t* payload, PatchLaunch* launch);
+unsigned long prepare_patch_launch(const char* args, const wchar_t* package, const wchar_t* payload,
+                                   PatchLaunch* launch);
 
 // Starts the patch command hidden in the payload directory, waits for its
 // end and returns its exit code (or a launch failure code).

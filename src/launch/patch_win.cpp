@@ -23,8 +23,8 @@ DWORD wait_for_exit(HANDLE process) {
 
 }  // namespace
 
-unsigned long prepare_patch_launch(const char* args, const wchar_t* package,
-                                   const wchar_t* payload, PatchLaunch* launch) {
+unsigned long prepare_patch_launch(const char* args, const wchar_t* package, const wchar_t* payload,
+                                   PatchLaunch* launch) {
     wchar_t system_dir[kSystemPathCapacity] = {};
     UINT n = GetSystemDirectoryW(system_dir, kSystemPathCapacity);
     if (n == 0 || n >= kSystemPathCapacity) return launch_failure_code(GetLastError());

@@ -15,7 +15,13 @@ from bed import MachineTest
 import winebed as wb
 from test_image import pe_resources
 
-SOURCES = ("CMakeLists.txt", "src", "res", "cmake", "tests", "fuzz", "tools")
+
+
+def source_files():
+    """The project's files, as a clone of this tree would hold them."""
+    out = subprocess.run(["git", "ls-files", "-co", "--exclude-standard"], cwd=wb.ROOT,
+                         capture_output=True, text=True, check=True).stdout
+    return [name for name in out.splitlines() if (wb.ROOT / name).is_file()]
 
 
 def sha256(path):
@@ -23,14 +29,9 @@ def sha256(path):
 
 
 def build_setup(source_root, build_dir):
-    source_root.mkdir(parents=True, exist_ok=True)
-    for name in SOURCES:
-        src = wb.ROOT / name
-        dst = source_root / name
-        if src.is_dir():
-            shutil.copytree(src, dst, ignore=shutil.ignore_patterns("__pycache__"))
-        else:
-            shutil.copyfile(src, dst)
+    for name in source_files():
+        (source_root / name).parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(wb.ROOT / name, source_root / name)
     subprocess.run(["cmake", "-S", str(source_root), "-B", str(build_dir),
                     "-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake"],
                    check=True, stdout=subprocess.DEVNULL, cwd=source_root)

@@ -1,20 +1,14 @@
 // A hostile msi.dll for the DLL-planting test: if the updater ever loads it,
 // it leaves a mark and claims that the eligible release is installed.
-#include <windows.h>
-
-#include <string.h>
+#include "support.h"
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        HANDLE f = CreateFileA("C:\\planted-msi-loaded.txt", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                               0, NULL);
-        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-    }
+    if (reason == DLL_PROCESS_ATTACH) write_file(L"C:\\planted-msi-loaded.txt", "");
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) UINT WINAPI MsiGetProductInfoA(LPCSTR, LPCSTR, LPSTR value,
-                                                                LPDWORD length) {
+extern "C" __declspec(dllexport) UINT WINAPI
+    MsiGetProductInfoA(LPCSTR, LPCSTR, LPSTR value, LPDWORD length) {
     const char version[] = "14.0.2.226";
     if (value == NULL || length == NULL || *length < sizeof version) return ERROR_MORE_DATA;
     memcpy(value, version, sizeof version);

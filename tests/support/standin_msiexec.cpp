@@ -4,7 +4,7 @@
 //   STANDIN_EXIT    exit code (default 0)
 //   STANDIN_SLEEP_MS  time to run before exiting
 //   STANDIN_CHECK   paths, separated by '|', whose existence is recorded
-#include <windows.h>
+#include "support.h"
 
 #include <stdlib.h>
 
@@ -16,15 +16,6 @@ std::wstring env(const wchar_t* name) {
     wchar_t value[32768];
     DWORD n = GetEnvironmentVariableW(name, value, 32768);
     return n > 0 && n < 32768 ? std::wstring(value, n) : std::wstring();
-}
-
-std::string utf8(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), NULL, 0, NULL,
-                                NULL);
-    std::string s(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, NULL, NULL);
-    return s;
 }
 
 }  // namespace
@@ -62,12 +53,7 @@ int wmain() {
         out += "exists\t" + utf8(path) + "\t" + (exists ? "1" : "0") + "\n";
         start = end + 1;
     }
-    HANDLE f = CreateFileW(record.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (f != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(f, out.data(), static_cast<DWORD>(out.size()), &written, NULL);
-        CloseHandle(f);
-    }
+    write_file(record.c_str(), out);
     std::wstring sleep_ms = env(L"STANDIN_SLEEP_MS");
     if (!sleep_ms.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep_ms.c_str())));
     std::wstring code = env(L"STANDIN_EXIT");

@@ -7,7 +7,6 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char value[260] = {};
     DWORD length = sizeof value;
-    return static_cast<int>(
-        MsiGetProductInfoA("{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}", "VersionString", value,
-                           &length));
+    return static_cast<int>(MsiGetProductInfoA("{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}",
+                                               "VersionString", value, &length));
 }

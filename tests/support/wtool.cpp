@@ -11,7 +11,7 @@
 // of the child captioned "Tallowick Server 14", writes what it shows (UTF-8,
 // key<TAB>value lines), waits for the flag file (a screenshot is taken
 // meanwhile), then presses OK.
-#include <windows.h>
+#include "support.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -19,15 +19,6 @@
 #include <string>
 
 namespace {
-
-std::string utf8(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), NULL, 0, NULL,
-                                NULL);
-    std::string s(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, NULL, NULL);
-    return s;
-}
 
 std::wstring text_of(HWND w) {
     wchar_t buf[4096] = {};
@@ -84,14 +75,6 @@ BOOL CALLBACK list_child(HWND w, LPARAM param) {
     return TRUE;
 }
 
-void write_file(const wchar_t* path, const std::string& data) {
-    HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (f == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &written, NULL);
-    CloseHandle(f);
-}
-
 void handle_box(const PROCESS_INFORMATION& pi, DWORD deadline, const wchar_t* info,
                 const wchar_t* flag) {
     BoxSearch search = {pi.dwProcessId, NULL};
@@ -108,7 +91,8 @@ void handle_box(const PROCESS_INFORMATION& pi, DWORD deadline, const wchar_t* in
     Children children = {std::string(), 0};
     EnumChildWindows(box, list_child, reinterpret_cast<LPARAM>(&children));
     char head[256];
-    snprintf(head, sizeof head, "box\tfound\nstyle\t0x%lX\nexstyle\t0x%lX\nowner\t%p\nbuttons\t%d\n",
+    snprintf(head, sizeof head,
+             "box\tfound\nstyle\t0x%lX\nexstyle\t0x%lX\nowner\t%p\nbuttons\t%d\n",
              static_cast<unsigned long>(GetWindowLongW(box, GWL_STYLE)),
              static_cast<unsigned long>(GetWindowLongW(box, GWL_EXSTYLE)),
              static_cast<void*>(GetWindow(box, GW_OWNER)), children.buttons);
@@ -147,9 +131,9 @@ static int registry_command(int argc, wchar_t** argv) {
     // Narrow, as the updater reads it: the data bytes are stored as given.
     char name[256] = {};
     WideCharToMultiByte(CP_ACP, 0, argv[3], -1, name, sizeof name, NULL, NULL);
-    LSTATUS s = RegSetValueExA(key, name, 0, wcstoul(argv[4], NULL, 10),
-                               reinterpret_cast<const BYTE*>(data.data()),
-                               static_cast<DWORD>(data.size()));
+    LSTATUS s =
+        RegSetValueExA(key, name, 0, wcstoul(argv[4], NULL, 10),
+                       reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
     RegCloseKey(key);
     return s == ERROR_SUCCESS ? 0 : 6;
 }

@@ -37,18 +37,12 @@ TEST(ForwardedArguments, WorkedExamples) {
         const char* tail;
         const char* forwarded;
     } cases[] = {
-        {"/s /qn", " /qn"},
-        {"/qn /s", "/qn "},
-        {"/s", ""},
-        {"/silent", "ilent"},
-        {"/S /qn", "/S /qn"},
-        {"//ss", ""},
-        {"a/s/sb", "ab"},
-        {"/log C:/setup/install.log", "/log C:etup/install.log"},
-        {"/qn", "/qn"},
-        {"", ""},
-        {"///sss", ""},
-        {"/\x82/s", "/\x82"},  // bytes, not characters
+        {"/s /qn", " /qn"},   {"/qn /s", "/qn "},
+        {"/s", ""},           {"/silent", "ilent"},
+        {"/S /qn", "/S /qn"}, {"//ss", ""},
+        {"a/s/sb", "ab"},     {"/log C:/setup/install.log", "/log C:etup/install.log"},
+        {"/qn", "/qn"},       {"", ""},
+        {"///sss", ""},       {"/\x82/s", "/\x82"},  // bytes, not characters
     };
     for (const auto& c : cases) EXPECT_EQ(run_filter(c.tail, 1000), c.forwarded) << c.tail;
 }

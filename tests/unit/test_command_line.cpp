@@ -5,9 +5,13 @@
 
 namespace {
 
-bool no_lead(unsigned char) { return false; }
+bool no_lead(unsigned char) {
+    return false;
+}
 // Lead bytes of code page 932.
-bool sjis_lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool sjis_lead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 struct TailCase {
     const char* line;
@@ -26,10 +30,10 @@ const TailCase kTailCases[] = {
     {"\"C:\\a b\\setup.exe /qn", false, ""},                   // unbalanced: all name
     {"C:\\\x81 dir\\setup.exe /qn", true, "/qn"},              // trail byte 0x20 is no blank
     {"C:\\\x81 dir\\setup.exe /qn", false, "dir\\setup.exe /qn"},
-    {"C:\\\x81\"a b", true, "b"},                              // trail byte '"' is no quote
+    {"C:\\\x81\"a b", true, "b"},  // trail byte '"' is no quote
     {"C:\\\x81\"a b", false, ""},
-    {"setup\x81", true, ""},                                   // a lead byte at the very end
-    {"\xE9t\xE9.exe /qn", false, "/qn"},                       // bytes above 0x7F are name
+    {"setup\x81", true, ""},              // a lead byte at the very end
+    {"\xE9t\xE9.exe /qn", false, "/qn"},  // bytes above 0x7F are name
 };
 
 }  // namespace

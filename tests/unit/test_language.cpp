@@ -13,8 +13,8 @@ MessageLanguage expected_language(unsigned langid) {
     struct Range {
         unsigned primary, last_sub;
         MessageLanguage language;
-    } ranges[] = {{0x13, 0x02, kDutch},    {0x07, 0x05, kGerman},  {0x10, 0x02, kItalian},
-                  {0x11, 0x01, kJapanese}, {0x0C, 0x06, kFrench},  {0x0A, 0x14, kSpanish},
+    } ranges[] = {{0x13, 0x02, kDutch},    {0x07, 0x05, kGerman}, {0x10, 0x02, kItalian},
+                  {0x11, 0x01, kJapanese}, {0x0C, 0x06, kFrench}, {0x0A, 0x14, kSpanish},
                   {0x1D, 0x02, kSwedish}};
     for (const Range& r : ranges) {
         if (primary == r.primary && sub >= 1 && sub <= r.last_sub) return r.language;
@@ -43,12 +43,12 @@ TEST(LanguageMap, NamedCases) {
         unsigned short id;
         MessageLanguage language;
     } cases[] = {
-        {0x0407, kGerman},  {0x0C07, kGerman},   {0x1407, kGerman}, {0x0007, kEnglish},
-        {0x0C0C, kFrench},  {0x180C, kFrench},   {0x1C0C, kEnglish}, {0x2C0C, kEnglish},
-        {0x0411, kJapanese}, {0x0011, kEnglish}, {0x0413, kDutch},  {0x080A, kSpanish},
-        {0x500A, kSpanish}, {0x540A, kEnglish},  {0x580A, kEnglish}, {0x041D, kSwedish},
-        {0x081D, kSwedish}, {0x001D, kEnglish},  {0x0409, kEnglish}, {0x0809, kEnglish},
-        {0x0804, kEnglish}, {0x0810, kItalian},  {0x0000, kEnglish}, {0x0400, kEnglish},
+        {0x0407, kGerman},   {0x0C07, kGerman},  {0x1407, kGerman},  {0x0007, kEnglish},
+        {0x0C0C, kFrench},   {0x180C, kFrench},  {0x1C0C, kEnglish}, {0x2C0C, kEnglish},
+        {0x0411, kJapanese}, {0x0011, kEnglish}, {0x0413, kDutch},   {0x080A, kSpanish},
+        {0x500A, kSpanish},  {0x540A, kEnglish}, {0x580A, kEnglish}, {0x041D, kSwedish},
+        {0x081D, kSwedish},  {0x001D, kEnglish}, {0x0409, kEnglish}, {0x0809, kEnglish},
+        {0x0804, kEnglish},  {0x0810, kItalian}, {0x0000, kEnglish}, {0x0400, kEnglish},
     };
     for (const auto& c : cases) EXPECT_EQ(message_language(c.id), c.language) << std::hex << c.id;
 }

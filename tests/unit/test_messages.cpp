@@ -35,13 +35,14 @@ TEST(MessageTable, ExactBytes) {
     } cases[] = {
         {kGerman, 0, "Eine g\xFCltige Kopie"},
         {kGerman, 52, "\nkonnte"},
-        {kItalian, 36, "\ndi Tallowick"},       // break after "una copia valida"
+        {kItalian, 36, "\ndi Tallowick"},           // break after "una copia valida"
         {kFrench, 39, "\n14v1 ou v2 n'a pu \xEA"},  // break after "Tallowick Server"
-        {kFrench, 63, "trouv\xE9"
-                      "e."},
+        {kFrench, 63,
+         "trouv\xE9"
+         "e."},
         {kSwedish, 24, "n\xE5got"},
         {kJapanese, 0, "Tallowick Server 14v1 \x82\xDC\x82\xBD\x82\xCD v2\n\x82\xCC\x97\x4C"},
-        {kJapanese, 66, "\x82\xBD\x81\x42"},     // ends in the ideographic full stop
+        {kJapanese, 66, "\x82\xBD\x81\x42"},  // ends in the ideographic full stop
     };
     for (const auto& c : cases) {
         std::string text = not_found_text(c.language);

@@ -13,11 +13,11 @@ TEST(PackageDirectory, FromProgramPath) {
         {L"C:\\Upd\\setup.exe", L"c:\\upd\\"},
         {L"C:\\Upd Dir\\SETUP.EXE", L"c:\\upd dir\\"},
         {L"C:\\Updates\\Server\\setup.exe", L"c:\\updates\\server\\"},
-        {L"C:\\pkg\\mysetup.exe", L"c:\\pkg\\"},                // not "c:\pkg\my"
+        {L"C:\\pkg\\mysetup.exe", L"c:\\pkg\\"},                    // not "c:\pkg\my"
         {L"C:\\setup.exe.old\\setup.exe", L"c:\\setup.exe.old\\"},  // not "c:\"
-        {L"C:\\Pkg\\update.exe", L"c:\\pkg\\"},                 // renamed program
+        {L"C:\\Pkg\\update.exe", L"c:\\pkg\\"},                     // renamed program
         {L"D:/Pkg/setup.exe", L"d:/pkg/"},
-        {L"C:\\\u00C4RGER\\setup.exe", L"c:\\\u00C4rger\\"},    // only A-Z change
+        {L"C:\\\u00C4RGER\\setup.exe", L"c:\\\u00C4rger\\"},  // only A-Z change
         {L"setup.exe", nullptr},
         {L"setup", nullptr},
     };

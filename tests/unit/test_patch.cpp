@@ -36,7 +36,8 @@ TEST(PatchCommand, Table) {
     };
     for (const auto& c : cases) {
         wchar_t out[kCommandCapacity] = {};
-        ASSERT_TRUE(build_patch_command(kSystem, c.payload, kPackage, c.args, out, kCommandCapacity));
+        ASSERT_TRUE(
+            build_patch_command(kSystem, c.payload, kPackage, c.args, out, kCommandCapacity));
         EXPECT_STREQ(out, c.command);
     }
 }
@@ -53,8 +54,8 @@ TEST(PatchCommand, EveryCmdSpecialCharacterIsQuoted) {
 
 TEST(PatchCommand, RefusedWhenItWouldNotFit) {
     wchar_t probe[kCommandCapacity] = {};
-    ASSERT_TRUE(build_patch_command(kSystem, L"C:\\PKG\\Files\\", kPackage, L"", probe,
-                                    kCommandCapacity));
+    ASSERT_TRUE(
+        build_patch_command(kSystem, L"C:\\PKG\\Files\\", kPackage, L"", probe, kCommandCapacity));
     size_t fixed = std::wstring(probe).size();
     std::wstring args(kCommandCapacity - 1 - fixed, L'a');  // exactly 999 characters
     wchar_t out[kCommandCapacity] = L"untouched";

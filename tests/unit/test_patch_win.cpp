@@ -43,8 +43,9 @@ TEST(PatchLaunch, PrepareBuildsFromTheSystemDirectory) {
     ASSERT_EQ(prepare_patch_launch(" /qn", L"P.msp", L"C:\\PKG\\Files\\", &launch), 0u);
     wchar_t system_dir[MAX_PATH];
     GetSystemDirectoryW(system_dir, MAX_PATH);
-    std::wstring expected = std::wstring(L"/C ") + system_dir +
-                            L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p C:\\PKG\\Files\\P.msp  /qn";
+    std::wstring expected =
+        std::wstring(L"/C ") + system_dir +
+        L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p C:\\PKG\\Files\\P.msp  /qn";
     EXPECT_EQ(std::wstring(launch.command), expected);
     EXPECT_EQ(std::wstring(launch.application), std::wstring(system_dir) + L"\\cmd.exe");
     std::string long_args(999 - 60, 'a');

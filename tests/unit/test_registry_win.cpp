@@ -15,11 +15,11 @@ const char kKey[] = "SOFTWARE\\TallowickUnitTest";
 const EligibleRelease kRelease = {"{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}", "14.0.2.226"};
 
 class RegistryTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
-                                  &key_, NULL),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key_,
+                                  NULL),
                   ERROR_SUCCESS);
     }
     void TearDown() override {
@@ -53,7 +53,7 @@ TEST_F(RegistryTest, ValueShapes) {
         {REG_DWORD, std::string("\x01\0\0\0", 4), kInstalledSmaller},
         {REG_SZ, std::string(259, '1') + std::string(1, '\0'), kInstalledSmaller},
         {REG_SZ, std::string(260, '1') + std::string(1, '\0'), kNoData},  // does not fit
-        {REG_BINARY, std::string(260, '1'), kNoData},  // no room for a zero
+        {REG_BINARY, std::string(260, '1'), kNoData},                     // no room for a zero
         {REG_SZ, std::string(300, '1'), kNoData},
     };
     for (const auto& c : cases) {

@@ -18,15 +18,16 @@ TEST(StalePath, InstallationDirectory) {
         {"\\\\srv\\share\\", "\\\\srv\\share\\Web Publishing\\publishing-engine\\jwpc-tomcat\\twk"},
         {"", nullptr},
         {"Srv\\", nullptr},
-        {"C:Srv\\", nullptr},   // relative to drive C's current directory
-        {"\\Srv\\", nullptr},   // relative to the current drive
+        {"C:Srv\\", nullptr},  // relative to drive C's current directory
+        {"\\Srv\\", nullptr},  // relative to the current drive
         {"\\\\", nullptr},
         {"1:\\Srv\\", nullptr},
-        {"\x01", nullptr},      // a REG_DWORD read as text
+        {"\x01", nullptr},  // a REG_DWORD read as text
     };
     for (const auto& c : cases) {
         char out[kTreePathBytes] = "untouched";
-        EXPECT_EQ(stale_component_path(c.dir, kStaleSuffixes[0], out, sizeof out), c.first != nullptr)
+        EXPECT_EQ(stale_component_path(c.dir, kStaleSuffixes[0], out, sizeof out),
+                  c.first != nullptr)
             << c.dir;
         EXPECT_STREQ(out, c.first ? c.first : "untouched") << c.dir;
     }
@@ -53,17 +54,17 @@ TEST(StalePath, LengthLimits) {
     EXPECT_FALSE(search_pattern(path.c_str(), out, sizeof out));
     EXPECT_STREQ(out, "untouched");
 
-    EXPECT_TRUE(child_path(std::string(200, 'p').c_str(), std::string(58, 'n').c_str(), out,
-                           sizeof out));
-    EXPECT_FALSE(child_path(std::string(200, 'p').c_str(), std::string(59, 'n').c_str(), out,
-                            sizeof out));
+    EXPECT_TRUE(
+        child_path(std::string(200, 'p').c_str(), std::string(58, 'n').c_str(), out, sizeof out));
+    EXPECT_FALSE(
+        child_path(std::string(200, 'p').c_str(), std::string(59, 'n').c_str(), out, sizeof out));
 }
 
 TEST(StalePath, OnlyTheListingsOwnEntriesAreSkipped) {
     struct Case {
         const char* name;
         bool skipped;
-    } cases[] = {{".", true}, {"..", true}, {"...", false}, {".hidden", false},
+    } cases[] = {{".", true},  {"..", true},   {"...", false}, {".hidden", false},
                  {"a", false}, {"..a", false}, {"", false}};
     for (const auto& c : cases) EXPECT_EQ(is_self_or_parent(c.name), c.skipped) << c.name;
 }

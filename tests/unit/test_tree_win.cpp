@@ -45,7 +45,7 @@ void clear(const std::string& path) {
 }
 
 class TreeTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         clear(kRoot);
         CreateDirectoryA(kRoot.c_str(), NULL);
@@ -83,8 +83,8 @@ TEST_F(TreeTest, AReadOnlyFileKeepsItsDirectoriesAndNothingElse) {
 }
 
 TEST_F(TreeTest, AFileHeldOpenStaysWithItsDirectories) {
-    HANDLE held = CreateFileA((twk + "\\sub\\b.txt").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                              0, NULL);
+    HANDLE held =
+        CreateFileA((twk + "\\sub\\b.txt").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     remove_tree(twk.c_str());
     CloseHandle(held);
