@@ -7,25 +7,8 @@
 
 #include "../src/app/installed.h"
 #include "../src/messages/messages.h"
+#include "../tests/unit/language_ranges.h"
 #include "fuzz.h"
-
-namespace {
-
-MessageLanguage expected_language(unsigned langid) {
-    unsigned primary = langid & 0x3FF, sub = langid >> 10;
-    struct Range {
-        unsigned primary, last_sub;
-        MessageLanguage language;
-    } ranges[] = {{0x13, 2, kDutch},    {0x07, 5, kGerman}, {0x10, 2, kItalian},
-                  {0x11, 1, kJapanese}, {0x0C, 6, kFrench}, {0x0A, 0x14, kSpanish},
-                  {0x1D, 2, kSwedish}};
-    for (const Range& r : ranges) {
-        if (primary == r.primary && sub >= 1 && sub <= r.last_sub) return r.language;
-    }
-    return kEnglish;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
