@@ -23,7 +23,7 @@ import winebed as wb  # noqa: E402
 
 REPEAT = int(os.environ.get("BENCH_REPEAT", "3"))
 INSTALL = "C:\\Srv\\"
-TWK = wb.c_path(INSTALL + wb.STALE_SUFFIXES[0])
+TWK = wb.stale_trees(INSTALL)[0]
 STANDIN = {"WINEDLLOVERRIDES": "msiexec.exe=n", "STANDIN_RECORD": "C:\\bench-record.txt"}
 TICKS = os.sysconf("SC_CLK_TCK")
 
@@ -148,8 +148,8 @@ def measure():
               "about equal at both sizes (linear growth).", ""]
 
     def empty_trees_run():
-        for i in range(2):
-            wb.c_path(INSTALL + wb.STALE_SUFFIXES[i]).mkdir(parents=True, exist_ok=True)
+        for tree in wb.stale_trees(INSTALL):
+            tree.mkdir(parents=True, exist_ok=True)
         return timed(run_updater)
 
     # Where the time goes: the same program stopped before the launch (no

@@ -59,7 +59,7 @@ def demo():
 
     install_dir = "C:\\Tallowick\\Server\\"
     wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", install_dir)
-    trees = [wb.c_path(install_dir + s) for s in wb.STALE_SUFFIXES]
+    trees = wb.stale_trees(install_dir)
     for tree in trees:
         wb.make_tree(tree, ("index.jsp", "WEB-INF/web.xml", "lib/old.jar"))
     wb.make_tree(trees[0].parent, ("keep-me.txt",))

@@ -73,6 +73,11 @@ def c_path(windows_path):
     return DRIVE_C / windows_path[3:].replace("\\", "/")
 
 
+def stale_trees(install_dir):
+    """The Linux paths of the two stale trees under a C:\\ installation directory."""
+    return [c_path(install_dir + suffix) for suffix in STALE_SUFFIXES]
+
+
 # --- registry ---------------------------------------------------------------
 
 def reg_set(key, name, reg_type, data):

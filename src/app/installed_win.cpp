@@ -20,8 +20,8 @@ MsiGetProductInfoAFn product_info_query() {
         // From System32 only: a static import would be resolved from the
         // program's own folder first, and an msi.dll planted there would run elevated.
         HMODULE msi = LoadLibraryExW(L"msi.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        // Through void*: GetProcAddress returns a generic function pointer.
         if (msi != NULL) {
+            // Through void*: GetProcAddress returns a generic function pointer.
             query = reinterpret_cast<MsiGetProductInfoAFn>(
                 reinterpret_cast<void*>(GetProcAddress(msi, "MsiGetProductInfoA")));
         }

@@ -18,14 +18,16 @@
 
 namespace {
 
+// One literal for the product code: the release table and the uninstall key.
+#define PRODUCT_CODE "{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}"
+
 const EligibleRelease kReleaseTable[] = {
-    {"{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}", "14.0.1.204"},
-    {"{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}", "14.0.2.226"},
+    {PRODUCT_CODE, "14.0.1.204"},
+    {PRODUCT_CODE, "14.0.2.226"},
 };
 
 const char kUninstallKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-    "{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}";
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" PRODUCT_CODE;
 const char kServicesKey[] = "SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\Services";
 const char kStrippedSwitch[] = "/s";
 const wchar_t kPatchPackage[] = L"TallowickServer14v3Update.msp";

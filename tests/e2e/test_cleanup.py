@@ -13,7 +13,7 @@ TREE = ("a.txt", ".hidden", "noext", "sub/b.txt", "sub/deeper/c.dat")
 
 
 def stale(install_dir, index):
-    return wb.c_path(install_dir + wb.STALE_SUFFIXES[index])
+    return wb.stale_trees(install_dir)[index]
 
 
 class StaleRemoval(MachineTest):

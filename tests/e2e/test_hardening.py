@@ -20,7 +20,7 @@ NOT_ELIGIBLE, TOO_LONG, NO_PACKAGE, BAD_COMMAND = 1, 206, 1619, 1639
 
 
 def stale(install_dir, i):
-    return wb.c_path(install_dir + wb.STALE_SUFFIXES[i])
+    return wb.stale_trees(install_dir)[i]
 
 
 class Matrix(MachineTest):

@@ -7,12 +7,7 @@ from bed import MachineTest
 import winebed as wb
 
 UPD = wb.DRIVE_C / "Upd"
-SRV = wb.DRIVE_C / "Srv"
 PREFIX_CMD = "C:\\windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
-
-
-def stale_trees():
-    return [SRV / s.replace("\\", "/") for s in wb.STALE_SUFFIXES]
 
 
 class Launch(MachineTest):
@@ -85,11 +80,11 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         super().setUp()
         wb.install_product("14.0.2.226")
         wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
-        for tree in stale_trees():
+        for tree in wb.stale_trees("C:\\Srv\\"):
             wb.make_tree(tree)
 
     def assertTreesKept(self):
-        for tree in stale_trees():
+        for tree in wb.stale_trees("C:\\Srv\\"):
             self.assertTrue((tree / "sub" / "b.txt").exists(), tree)
 
     def test_missing_patch_package(self):

@@ -40,7 +40,7 @@ class NotFoundMessage(MachineTest):
         # An installation that does not qualify, with stale trees that must stay.
         wb.install_product("14.0.3.301")
         wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
-        self.trees = [wb.DRIVE_C / "Srv" / s.replace("\\", "/") for s in wb.STALE_SUFFIXES]
+        self.trees = wb.stale_trees("C:\\Srv\\")
         for tree in self.trees:
             wb.make_tree(tree)
         wb.make_package(wb.DRIVE_C / "Upd")
