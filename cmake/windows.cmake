@@ -5,6 +5,9 @@
 set(SIZE_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -ffunction-sections -fdata-sections "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
 set(SIZE_LINK -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp -Wl,--build-id=none)
+# The tree removal recurses once per folder level, up to 1,000 levels, with a
+# 2 KiB listing buffer each: 4 MiB of stack reserve (committed as used).
+set(DEEP_STACK -Wl,--stack,4194304)
 target_compile_options(portable PRIVATE ${SIZE_FLAGS})
 
 set(WINDOWS_SOURCES
@@ -21,8 +24,8 @@ target_compile_definitions(windows_edge PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=
 
 add_executable(setup WIN32 src/app/main.cpp res/setup.rc)
 target_compile_options(setup PRIVATE ${WARNINGS} ${SIZE_FLAGS})
-target_link_options(setup PRIVATE ${SIZE_LINK})
-target_link_libraries(setup PRIVATE windows_edge portable shell32 advapi32 user32)
+target_link_options(setup PRIVATE ${SIZE_LINK} ${DEEP_STACK})
+target_link_libraries(setup PRIVATE windows_edge portable advapi32 user32 ntdll)
 set_target_properties(setup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/res/setup.manifest)

@@ -12,8 +12,9 @@ target_link_options(unit_portable PRIVATE ${TEST_LINK})
 add_executable(unit_windows tests/unit/main.cpp
   tests/unit/test_registry_win.cpp
   tests/unit/test_tree_win.cpp
-  tests/unit/test_patch_win.cpp)
-target_link_libraries(unit_windows PRIVATE windows_edge portable GTest::gtest advapi32)
+  tests/unit/test_patch_win.cpp
+  tests/unit/test_messages_win.cpp)
+target_link_libraries(unit_windows PRIVATE windows_edge portable GTest::gtest advapi32 ntdll)
 target_link_options(unit_windows PRIVATE ${TEST_LINK})
 
 # Helpers of the end-to-end tests: a recording msiexec stand-in, a runner
@@ -36,7 +37,7 @@ target_link_options(planted_version PRIVATE ${TEST_LINK})
 add_executable(planted_exe tests/support/planted_exe.cpp)
 target_link_options(planted_exe PRIVATE ${TEST_LINK})
 add_executable(import_control WIN32 tests/support/import_control.cpp)
-target_link_libraries(import_control PRIVATE shell32 advapi32 user32)
+target_link_libraries(import_control PRIVATE advapi32 user32)
 target_link_options(import_control PRIVATE ${TEST_LINK})
 foreach(t unit_portable unit_windows standin_msiexec wtool planted_msi static_msi_probe
     planted_version planted_exe import_control)

@@ -27,8 +27,8 @@ void check_patch(const std::wstring& payload, const std::wstring& args) {
     const std::wstring package = L"TallowickServer14v3Update.msp";
     std::wstring path = payload + package;
     std::wstring quote = needs_quotes(path.c_str()) ? L"\"" : L"";
-    std::wstring full = L"/C " + system + L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p " + quote +
-                        path + quote + L" " + args;
+    std::wstring full = L"/D /C " + system + L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p " +
+                        quote + path + quote + L" " + args;
     wchar_t out[kCommandCapacity];
     wcscpy(out, L"untouched");
     bool ok = build_patch_command(system.c_str(), payload.c_str(), package.c_str(), args.c_str(),
@@ -65,26 +65,16 @@ void check_package(const std::wstring& path) {
     }
 }
 
-void check_stale(const std::string& dir, const std::string& name) {
-    for (const char* suffix : kStaleSuffixes) {
-        char out[kTreePathBytes] = "untouched";
-        bool ok = stale_component_path(dir.c_str(), suffix, out, sizeof out);
-        std::string expected = dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + suffix;
-        if (is_absolute_path(dir.c_str()) && expected.size() < kTreePathBytes) {
-            FUZZ_CHECK(ok && expected == out);
-        } else {
-            FUZZ_CHECK(!ok && strcmp(out, "untouched") == 0);
-        }
-    }
-    char out[kTreePathBytes] = "untouched";
-    std::string child = dir + "\\" + name;
-    bool ok = child_path(dir.c_str(), name.c_str(), out, sizeof out);
-    FUZZ_CHECK(ok == (child.size() < kTreePathBytes));
-    FUZZ_CHECK(ok ? child == out : strcmp(out, "untouched") == 0);
-    std::string pattern = dir + "\\*.*";
-    ok = search_pattern(dir.c_str(), out, sizeof out);
-    FUZZ_CHECK(ok == (pattern.size() < kTreePathBytes));
-    if (ok) FUZZ_CHECK(pattern == out);
+// The entry decision: only matching facts are ever acted on.
+void check_classify(const uint8_t* data, size_t size) {
+    if (size < 12) return;
+    EntryFacts listed = {static_cast<unsigned long>(data[0] | data[1] << 8), data[2] % 3};
+    EntryFacts opened = {static_cast<unsigned long>(data[3] | data[4] << 8), data[5] % 3};
+    EntryKind kind = classify_entry(listed, opened);
+    bool same = listed.file_id == opened.file_id &&
+                (listed.attributes & 0x410) == (opened.attributes & 0x410);
+    FUZZ_CHECK(same || kind == kEntrySwapped);
+    if (kind == kEntryDirectory) FUZZ_CHECK(!(opened.attributes & 0x400));
 }
 
 }  // namespace
@@ -97,8 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring second = widen(data + split, size - split);
     check_patch(first, second);
     check_package(first);
-    std::string narrow(reinterpret_cast<const char*>(data + 1), split - 1);
-    std::string name(reinterpret_cast<const char*>(data + split), size - split);
-    check_stale(narrow.c_str(), name.c_str());
+    check_classify(data, size);
     return 0;
 }

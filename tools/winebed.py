@@ -19,7 +19,8 @@ BUILD = Path(os.environ.get("BUILD_DIR", ROOT / "build"))
 PREFIX = Path(os.environ.get("WINEPREFIX", BUILD / "wine" / "prefix"))
 DRIVE_C = PREFIX / "drive_c"
 TESTBIN = BUILD / "testbin"
-SETUP_EXE = BUILD / "bin" / "setup.exe"
+# SETUP_EXE may name another build, to run the same cases against it.
+SETUP_EXE = Path(os.environ.get("SETUP_EXE", BUILD / "bin" / "setup.exe"))
 SHOTS = BUILD / "screenshots"
 
 PRODUCT_CODE = "{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}"
@@ -255,17 +256,18 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
 
 
 class held_open:
-    """Keeps a file open, unshared, in another Windows process."""
+    """Keeps a file open, unshared, in another Windows process (or, with
+    what="mutex", holds the named mutex)."""
 
-    def __init__(self, windows_path, ms=60000):
-        self.path, self.ms = windows_path, ms
+    def __init__(self, windows_path, ms=60000, what="hold"):
+        self.path, self.ms, self.what = windows_path, ms, what
 
     def __enter__(self):
         flag = DRIVE_C / "e2e-run" / "held.flag"
         flag.parent.mkdir(exist_ok=True)
         flag.unlink(missing_ok=True)
         self.proc = subprocess.Popen(
-            ["wine", str(TESTBIN / "wtool.exe"), "hold", self.path, str(self.ms), win(flag)],
+            ["wine", str(TESTBIN / "wtool.exe"), self.what, self.path, str(self.ms), win(flag)],
             env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 30
         while not flag.exists() and time.time() < deadline and self.proc.poll() is None:

@@ -2,15 +2,13 @@
 // that the rule does not depend on which runtime the program is linked with.
 #include "command_line.h"
 
-const char* command_line_tail(const char* line, LeadByteTest is_lead_byte) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(line);
+const wchar_t* command_line_tail(const wchar_t* line) {
+    const wchar_t* p = line;
     bool quoted = false;
     while (*p != 0 && (quoted || *p > 0x20)) {
-        if (*p == '"') quoted = !quoted;
-        // A trail byte may look like a quote or a blank; the zero still ends the line.
-        if (is_lead_byte(*p) && p[1] != 0) ++p;
+        if (*p == L'"') quoted = !quoted;
         ++p;
     }
     while (*p != 0 && *p <= 0x20) ++p;
-    return reinterpret_cast<const char*>(p);
+    return p;
 }

@@ -2,9 +2,7 @@
 // the blanks and control characters that follow it.
 #pragma once
 
-typedef bool (*LeadByteTest)(unsigned char byte);
-
 // Returns a pointer into line where the tail begins (at its zero when there
-// is none). The name ends at the first byte of value 0x20 or below outside
-// double quotes; a lead byte takes its second byte along.
-const char* command_line_tail(const char* line, LeadByteTest is_lead_byte);
+// is none). The name ends at the first character of value 0x20 or below
+// outside double quotes. UTF-16 has no lead bytes to carry along.
+const wchar_t* command_line_tail(const wchar_t* line);

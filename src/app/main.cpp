@@ -1,12 +1,9 @@
-// The update run: entry, release table, fixed order of steps and exit codes.
-//
-// Exit codes: 1 no eligible release; 206 the payload directory does not fit;
-// 1619 the patch package is missing; 1639 the patch command does not fit;
-// otherwise the exit code of the installer run (or the error that kept it
-// from starting).
+// The update run: entry, release table and fixed order of steps. Its exit
+// codes are those of common/exit_codes.h.
 #include <windows.h>
 
 #include "../cleanup/stale.h"
+#include "../common/exit_codes.h"
 #include "../common/text.h"
 #include "../launch/arguments.h"
 #include "../launch/patch.h"
@@ -28,18 +25,13 @@ const EligibleRelease kReleaseTable[] = {
 
 const char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" PRODUCT_CODE;
-const char kServicesKey[] = "SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\Services";
-const char kStrippedSwitch[] = "/s";
+const wchar_t kServicesKey[] = L"SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\Services";
+const wchar_t kStrippedSwitch[] = L"/s";
 const wchar_t kPatchPackage[] = L"TallowickServer14v3Update.msp";
-const int kNotEligible = 1;
 const int kForwardedCapacity = 1000;
 
 // Written once, before any check; read by the launch.
 wchar_t g_payload_directory[kPayloadCapacity];
-
-bool lead_byte(unsigned char byte) {
-    return IsDBCSLeadByte(byte) != FALSE;
-}
 
 bool eligible_release_installed() {
     bool eligible = false;
@@ -66,24 +58,27 @@ bool patch_package_present() {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int update_run(const char* tail) {
+unsigned long update_run(const wchar_t* tail) {
     bool payload_ready = resolve_payload_directory(g_payload_directory);
     if (!eligible_release_installed()) {
         show_not_found_message();
-        return kNotEligible;
+        return kExitNotEligible;
     }
     // Nothing is removed until the patch is known to be able to run.
-    if (!payload_ready) return ERROR_FILENAME_EXCED_RANGE;
-    if (!patch_package_present()) return ERROR_INSTALL_PACKAGE_OPEN_FAILED;
-    char forwarded[kForwardedCapacity];
+    if (!payload_ready) return kExitPathTooLong;
+    if (!patch_package_present()) return kExitPatchMissing;
+    wchar_t forwarded[kForwardedCapacity];
     filter_arguments(tail, kStrippedSwitch, forwarded, kForwardedCapacity);
     PatchLaunch launch;
     unsigned long refused =
         prepare_patch_launch(forwarded, kPatchPackage, g_payload_directory, &launch);
-    if (refused != ERROR_SUCCESS) return static_cast<int>(refused);
+    if (refused != ERROR_SUCCESS) return refused;
 
-    remove_stale_components(kServicesKey, "InstallLocation");
-    return static_cast<int>(run_patch_launch(&launch, g_payload_directory));
+    // An installation in progress holds the Windows Installer; the patch would
+    // fail with 1618 after the trees were gone.
+    if (installer_busy()) return kExitInstallRunning;
+    remove_stale_components(kServicesKey, L"InstallLocation");
+    return run_patch_launch(&launch, g_payload_directory);
 }
 
 }  // namespace
@@ -92,7 +87,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before anything loads a DLL: the program runs elevated from folders
     // that anyone may have written to.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // The tail is taken from the process command line by our own rule rather
-    // than from whatever the C runtime hands to WinMain.
-    return update_run(command_line_tail(GetCommandLineA(), lead_byte));
+    // The tail is taken from the wide process command line by our own rule:
+    // the narrow one WinMain gets has lost what the ANSI code page cannot hold.
+    return static_cast<int>(update_run(command_line_tail(GetCommandLineW())));
 }

@@ -9,11 +9,9 @@ const size_t kPayloadCapacity = 260;
 
 // Copies the program path, lower-cased in A-Z only, up to and including its
 // last backslash or slash into dir. Returns false when the path holds no
-// separator (a bare name: the directory is then the current one) or when it
-// does not fit.
+// separator or when it does not fit.
 bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size_t cap);
 
 // The package directory with "Files\" after it, adding the separator when the
-// directory lacks one (the current directory comes without). False, and
-// payload untouched, when it does not fit.
+// directory lacks one. False, and payload untouched, when it does not fit.
 bool payload_directory_from_package(const wchar_t* package_dir, wchar_t* payload, size_t cap);

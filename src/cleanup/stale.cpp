@@ -1,42 +1,35 @@
-// Path building for the stale component removal.
+// The stale component folders and the decisions of their removal.
 #include "stale.h"
 
-#include "../common/text.h"
-
-const char* const kStaleSuffixes[2] = {
-    "Web Publishing\\publishing-engine\\jwpc-tomcat\\twk",
-    "Admin\\admin-master-tomcat\\bin\\admin-console",
+const wchar_t* const kStaleComponents[2][kStaleDepth] = {
+    {L"Web Publishing", L"publishing-engine", L"jwpc-tomcat", L"twk"},
+    {L"Admin", L"admin-master-tomcat", L"bin", L"admin-console"},
 };
 
-bool is_absolute_path(const char* path) {
-    char c = path[0];
-    bool drive =
-        ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':' && path[2] == '\\';
-    bool unc = path[0] == '\\' && path[1] == '\\' && path[2] != 0 && path[2] != '\\';
+namespace {
+
+// The Windows attribute bits, without the Windows headers.
+const unsigned long kDirectory = 0x10;      // FILE_ATTRIBUTE_DIRECTORY
+const unsigned long kReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
+
+}  // namespace
+
+bool is_absolute_path(const wchar_t* path) {
+    wchar_t c = path[0];
+    bool drive = ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z')) && path[1] == L':' &&
+                 path[2] == L'\\';
+    bool unc = path[0] == L'\\' && path[1] == L'\\' && path[2] != 0 && path[2] != L'\\';
     return drive || unc;
 }
 
-bool stale_component_path(const char* install_dir, const char* suffix, char* out, size_t cap) {
-    if (!is_absolute_path(install_dir)) return false;
-    char path[kTreePathBytes] = {};
-    bool fits = text_copy(path, kTreePathBytes, install_dir) &&
-                (text_ends_with(path, '\\') || text_append(path, kTreePathBytes, "\\")) &&
-                text_append(path, kTreePathBytes, suffix);
-    return fits && text_copy(out, cap, path);
+bool is_self_or_parent(const wchar_t* name, size_t length) {
+    return (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
 }
 
-bool search_pattern(const char* dir, char* out, size_t cap) {
-    char path[kTreePathBytes] = {};
-    return text_copy(path, kTreePathBytes, dir) && text_append(path, kTreePathBytes, "\\*.*") &&
-           text_copy(out, cap, path);
-}
-
-bool child_path(const char* dir, const char* name, char* out, size_t cap) {
-    char path[kTreePathBytes] = {};
-    return text_copy(path, kTreePathBytes, dir) && text_append(path, kTreePathBytes, "\\") &&
-           text_append(path, kTreePathBytes, name) && text_copy(out, cap, path);
-}
-
-bool is_self_or_parent(const char* name) {
-    return text_equal(name, ".") || text_equal(name, "..");
+EntryKind classify_entry(const EntryFacts& listed, const EntryFacts& opened) {
+    const unsigned long kKind = kDirectory | kReparsePoint;
+    if (listed.file_id != opened.file_id) return kEntrySwapped;
+    if ((listed.attributes & kKind) != (opened.attributes & kKind)) return kEntrySwapped;
+    if (opened.attributes & kReparsePoint) return kEntryLink;
+    return (opened.attributes & kDirectory) ? kEntryDirectory : kEntryFile;
 }

@@ -5,15 +5,16 @@
 #include "../common/registry_win.h"
 #include "stale.h"
 
-long remove_stale_components(const char* key_path, const char* value_name) {
-    char install_dir[kRegistryTextBytes];
+long remove_stale_components(const wchar_t* key_path, const wchar_t* value_name) {
+    // Wide: a folder name outside the ANSI code page is found, and a code
+    // page 932 name whose last trail byte is 0x5C still gets its separator.
+    wchar_t install_dir[kRegistryTextChars];
     bool read = false;
     // No view flag: a 64-bit process reads the 64-bit view.
     LSTATUS status = read_registry_text(key_path, value_name, KEY_READ, install_dir, &read);
-    if (!read) return status;
-    for (const char* suffix : kStaleSuffixes) {
-        char path[kTreePathBytes];
-        if (stale_component_path(install_dir, suffix, path, sizeof path)) remove_tree(path);
+    if (!read || !is_absolute_path(install_dir)) return status;
+    for (const auto& components : kStaleComponents) {
+        remove_tree_below(install_dir, components, kStaleDepth);
     }
     return status;
 }

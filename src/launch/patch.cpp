@@ -25,7 +25,9 @@ bool build_patch_command(const wchar_t* system_dir, const wchar_t* payload, cons
     const wchar_t* quote = needs_quotes(package_path) ? L"\"" : L"";
     wchar_t command[kCommandCapacity] = {};
     bool fits =
-        text_append(command, kCommandCapacity, L"/C ") &&
+        // /D: cmd runs no AutoRun command from HKCU or HKLM, which any process
+        // of the user could have set to run elevated before the installer.
+        text_append(command, kCommandCapacity, L"/D /C ") &&
         text_append(command, kCommandCapacity, system_dir) &&
         text_append(command, kCommandCapacity, L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p ") &&
         text_append(command, kCommandCapacity, quote) &&
@@ -40,9 +42,4 @@ bool build_application_name(const wchar_t* system_dir, wchar_t* out, size_t cap)
     wchar_t name[kSystemPathCapacity] = {};
     return text_copy(name, kSystemPathCapacity, system_dir) &&
            text_append(name, kSystemPathCapacity, L"\\cmd.exe") && text_copy(out, cap, name);
-}
-
-unsigned long launch_failure_code(unsigned long last_error) {
-    const unsigned long kInstallFailure = 1603;  // ERROR_INSTALL_FAILURE
-    return last_error > 1 ? last_error : kInstallFailure;
 }

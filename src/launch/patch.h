@@ -1,5 +1,5 @@
 // The patch command: the command line that runs the Windows Installer on the
-// patch package through "cmd.exe /C".
+// patch package through "cmd.exe /D /C".
 #pragma once
 
 #include <stddef.h>
@@ -11,7 +11,7 @@ const size_t kSystemPathCapacity = 260;
 // one of &()[]{}^=;!'+, and the backquote.
 bool needs_quotes(const wchar_t* path);
 
-// "/C <system>\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p <payload><package> <args>",
+// "/D /C <system>\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p <payload><package> <args>",
 // the package path in double quotes when needs_quotes says so. False, and
 // out untouched, when it does not fit cap.
 bool build_patch_command(const wchar_t* system_dir, const wchar_t* payload, const wchar_t* package,
@@ -20,20 +20,21 @@ bool build_patch_command(const wchar_t* system_dir, const wchar_t* payload, cons
 // "<system>\cmd.exe"; false when it does not fit cap.
 bool build_application_name(const wchar_t* system_dir, wchar_t* out, size_t cap);
 
-// An exit code for a launch that failed with last_error: never 0 (success)
-// nor 1 (no eligible release).
-unsigned long launch_failure_code(unsigned long last_error);
-
 // Windows edges (patch_win.cpp).
 struct PatchLaunch {
     wchar_t application[kSystemPathCapacity];
     wchar_t command[kCommandCapacity];
 };
 
+// True while another installation runs: the Windows Installer then holds
+// its Global\_MSIExecute mutex.
+bool installer_busy();
+
 // Builds the launch; returns 0, or the exit code that ends the run instead.
-unsigned long prepare_patch_launch(const char* args, const wchar_t* package, const wchar_t* payload,
-                                   PatchLaunch* launch);
+unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package,
+                                   const wchar_t* payload, PatchLaunch* launch);
 
 // Starts the patch command hidden in the payload directory, waits for its
-// end and returns its exit code (or a launch failure code).
+// end and returns the exit code to report (installer_exit_code), or a launch
+// failure code.
 unsigned long run_patch_launch(PatchLaunch* launch, const wchar_t* payload);

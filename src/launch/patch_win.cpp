@@ -1,6 +1,7 @@
 // The patch launch and the exit poll.
 #include <windows.h>
 
+#include "../common/exit_codes.h"
 #include "patch.h"
 
 namespace {
@@ -23,19 +24,26 @@ DWORD wait_for_exit(HANDLE process) {
 
 }  // namespace
 
-unsigned long prepare_patch_launch(const char* args, const wchar_t* package, const wchar_t* payload,
-                                   PatchLaunch* launch) {
+bool installer_busy() {
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\_MSIExecute");
+    if (mutex != NULL) {
+        CloseHandle(mutex);
+        return true;
+    }
+    // It exists, but is not ours to open.
+    return GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package,
+                                   const wchar_t* payload, PatchLaunch* launch) {
     wchar_t system_dir[kSystemPathCapacity] = {};
     UINT n = GetSystemDirectoryW(system_dir, kSystemPathCapacity);
     if (n == 0 || n >= kSystemPathCapacity) return launch_failure_code(GetLastError());
-    // At most 999 bytes of arguments: always room in 1000 wide characters.
-    wchar_t wide_args[kCommandCapacity] = {};
-    MultiByteToWideChar(CP_THREAD_ACP, 0, args, -1, wide_args, kCommandCapacity);
     ZeroMemory(launch, sizeof *launch);
-    if (!build_patch_command(system_dir, payload, package, wide_args, launch->command,
+    if (!build_patch_command(system_dir, payload, package, args, launch->command,
                              kCommandCapacity) ||
         !build_application_name(system_dir, launch->application, kSystemPathCapacity)) {
-        return ERROR_INVALID_COMMAND_LINE;  // never launched cut short
+        return kExitCommandTooLong;  // never launched cut short
     }
     return ERROR_SUCCESS;
 }
@@ -49,7 +57,7 @@ unsigned long run_patch_launch(PatchLaunch* launch, const wchar_t* payload) {
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof process);
     // CreateProcessW may write into the command line, so it gets the
-    // writable buffer; the command starts with "/C", not with cmd's name.
+    // writable buffer; the command starts with "/D /C", not with cmd's name.
     if (!CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
                         NORMAL_PRIORITY_CLASS, NULL, payload, &startup, &process)) {
         return launch_failure_code(GetLastError());
@@ -57,5 +65,5 @@ unsigned long run_patch_launch(PatchLaunch* launch, const wchar_t* payload) {
     CloseHandle(process.hThread);
     DWORD code = wait_for_exit(process.hProcess);
     CloseHandle(process.hProcess);
-    return code;
+    return installer_exit_code(code);
 }

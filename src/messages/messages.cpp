@@ -32,3 +32,7 @@ const char* not_found_text(MessageLanguage language) {
     }
     return kMessageTable[index];
 }
+
+unsigned int message_code_page(MessageLanguage language) {
+    return language == kJapanese ? 932 : 1252;
+}

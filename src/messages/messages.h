@@ -1,6 +1,8 @@
 // The not-found message: its texts and the box that shows one.
 #pragma once
 
+#include <stddef.h>
+
 #include "language.h"
 
 extern const char kMessageCaption[];
@@ -9,6 +11,18 @@ extern const char kMessageCaption[];
 // for Japanese; one line feed between the two lines.
 const char* not_found_text(MessageLanguage language);
 
+// The code page that the stored bytes of a language are written in.
+unsigned int message_code_page(MessageLanguage language);
+
+// Windows edges (messages_win.cpp).
+const size_t kMessageWideCapacity = 256;
+
+// The stored bytes in UTF-16, decoded in their own code page rather than the
+// system's ANSI code page (which may be UTF-8). False when they do not convert.
+bool widen_message(const char* bytes, unsigned int code_page, wchar_t* out, size_t cap);
+
 // Shows the text of the system default language in a modal error box and
-// returns what MessageBoxA returned (messages_win.cpp).
+// returns what the box returned; shows nothing, and returns 0, when the
+// process's window station is not visible (a service, a deployment agent):
+// nobody could close the box there.
 int show_not_found_message();

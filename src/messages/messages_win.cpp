@@ -3,8 +3,41 @@
 
 #include "messages.h"
 
+namespace {
+
+// What .NET's Environment.UserInteractive asks: a service, or an agent
+// running as SYSTEM, has a window station that no person can see, and a box
+// there would wait forever for a click.
+bool window_station_visible() {
+    USEROBJECTFLAGS flags;
+    ZeroMemory(&flags, sizeof flags);
+    DWORD needed = 0;
+    if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                   &needed)) {
+        return true;  // unknown: show the box, as before
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+}  // namespace
+
+bool widen_message(const char* bytes, unsigned int code_page, wchar_t* out, size_t cap) {
+    int n =
+        MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes, -1, out, static_cast<int>(cap));
+    return n > 0;
+}
+
 int show_not_found_message() {
+    if (!window_station_visible()) return 0;
     // Read now, not at start-up: the box speaks the system's language of the moment.
     MessageLanguage language = message_language(GetSystemDefaultLangID());
-    return MessageBoxA(NULL, not_found_text(language), kMessageCaption, MB_OK | MB_ICONERROR);
+    const char* text = not_found_text(language);
+    wchar_t wide_text[kMessageWideCapacity];
+    wchar_t wide_caption[kMessageWideCapacity];
+    if (widen_message(text, message_code_page(language), wide_text, kMessageWideCapacity) &&
+        widen_message(kMessageCaption, 1252, wide_caption, kMessageWideCapacity)) {
+        return MessageBoxW(NULL, wide_text, wide_caption, MB_OK | MB_ICONERROR);
+    }
+    // Only a system without the text's code page gets here: the bytes as they are.
+    return MessageBoxA(NULL, text, kMessageCaption, MB_OK | MB_ICONERROR);
 }

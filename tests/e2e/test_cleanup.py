@@ -125,26 +125,54 @@ class StaleRemoval(MachineTest):
             for top in ("Work", "Web Publishing", "Admin"):
                 os.system("rm -rf '%s'" % (wb.DRIVE_C / top))
 
-    def test_paths_beyond_260_bytes_are_skipped_not_cut(self):
-        # 208 bytes: the first tree's search pattern would need 261.
+    def test_long_installation_directories_are_never_cut(self):
+        # 208 characters: the old path-based removal could not list the
+        # first tree. Entries are opened relative to their folder now.
         install = "C:\\" + "L" * 204 + "\\"
-        self.assertEqual(len(install), 208)
         twk, console = stale(install, 0), stale(install, 1)
         wb.make_tree(twk, ["a.txt", "noext"])
         wb.make_tree(console, ["a", "s/b"])
         self.run_update(install)
-        self.assertEqual(wb.tree_digest(twk)[1], 2)
+        self.assertFalse(twk.exists())
         self.assertFalse(console.exists())
         os.system("rm -rf '%s'" % wb.c_path(install))
 
-        # 230 bytes: a truncating copy would name this decoy, the first 259 bytes.
+        # 230 characters: a truncating copy would name this decoy, the first 259.
         install = "C:\\" + "M" * 226 + "\\"
         cut = (install + wb.STALE_SUFFIXES[0])[:259]
         decoy = wb.c_path(cut)
         wb.make_tree(decoy, ["a.txt", "noext", "s/b"])
+        wb.make_tree(stale(install, 0), ["a.txt"])
         self.run_update(install)
         self.assertEqual(wb.tree_digest(decoy)[1], 4)
+        self.assertFalse(stale(install, 0).exists())
         os.system("rm -rf '%s'" % wb.c_path(install))
+
+    def test_a_link_on_the_way_leaves_that_tree_alone(self):
+        # jwpc-tomcat itself a link out of the installation directory.
+        twk = stale("C:\\Srv\\", 0)
+        wb.make_tree(OUTSIDE / "twk", TREE)
+        twk.parent.parent.mkdir(parents=True)
+        os.symlink(OUTSIDE, twk.parent)
+        console = stale("C:\\Srv\\", 1)
+        wb.make_tree(console, TREE)
+        self.outside = wb.tree_digest(OUTSIDE)
+        self.run_update("C:\\Srv\\")
+        self.assertEqual(wb.tree_digest(OUTSIDE / "twk")[1], 7)
+        self.assertFalse(console.exists())
+
+    def test_a_folder_name_outside_the_ansi_code_page(self):
+        # Read as UTF-16: the folder is found under a Western system language,
+        # and the code page 932 name 表 (last trail byte 0x5C) is no separator.
+        for name in ("Журнал", "表"):
+            with self.subTest(name=name):
+                install = "C:\\" + name
+                wb.wine(["reg", "add", "HKLM\\" + wb.SERVICES_KEY, "/v", "InstallLocation",
+                         "/d", install, "/f"], lang="C.UTF-8")
+                wb.make_tree(stale(install + "\\", 0), TREE)
+                self.run_update(None)
+                self.assertFalse(stale(install + "\\", 0).exists())
+                os.system("rm -rf '%s'" % wb.c_path(install))
 
     def test_missing_key_or_trees_still_launch(self):
         self.run_update(None)  # no key at all

@@ -5,6 +5,9 @@ checksum, before and after), and whether the installer was started."""
 
 import os
 import shutil
+import subprocess
+import threading
+import time
 import unittest
 
 from bed import MachineTest
@@ -14,9 +17,9 @@ UPD = wb.DRIVE_C / "Upd"
 SRV = "C:\\Srv\\"
 DECOY = wb.DRIVE_C / "Decoy"
 TREE = ("a.txt", "noext", ".hidden", "sub/b.txt")
-FIXED = len("/C C:\\windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+FIXED = len("/D /C C:\\windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
             "c:\\upd\\Files\\TallowickServer14v3Update.msp ")
-NOT_ELIGIBLE, TOO_LONG, NO_PACKAGE, BAD_COMMAND = 1, 206, 1619, 1639
+NOT_ELIGIBLE, TOO_LONG, NO_PACKAGE, BAD_COMMAND, BUSY = 1, 206, 1635, 1639, 1618
 
 
 def stale(install_dir, i):
@@ -87,15 +90,12 @@ class Matrix(MachineTest):
 
     def test_unbalanced_quote_in_the_program_name(self):
         # Started by its path; the command line's first word has no closing
-        # quote, so the whole line is the program name and its last slash, in
-        # "/qn", ends the package folder: no patch package there, nothing done.
-        run = wb.run_setup("\"C:\\Upd\\setup.exe /qn",
-                           extra_env={"WTOOL_APP": "C:\\Upd\\setup.exe"})
-        self.check(run, {NO_PACKAGE}, False, trees_removed=False)
-        run = wb.run_setup("\"C:\\Upd\\setup.exe qn",
-                           extra_env={"WTOOL_APP": "C:\\Upd\\setup.exe"})
-        self.check(run, {0}, True, trees_removed=True)
-        self.assertTrue(run.command_line.endswith(wb.PACKAGE_NAME + " "), run)
+        # quote, so the whole line is the program name: no tail. The package
+        # folder is the program's own, whatever the line says.
+        for line in ("\"C:\\Upd\\setup.exe /qn", "\"C:\\Upd\\setup.exe qn"):
+            run = wb.run_setup(line, extra_env={"WTOOL_APP": "C:\\Upd\\setup.exe"})
+            self.check(run, {0}, True, trees_removed=True)
+            self.assertTrue(run.command_line.endswith(wb.PACKAGE_NAME + " "), run)
 
     # --- program paths ---
 
@@ -106,7 +106,10 @@ class Matrix(MachineTest):
             (long_dir, "setup.exe", "C:\\%s\\setup.exe /qn" % long_dir, None, None, {0}),
             ("Upd", "update.exe", "C:\\Upd\\update.exe /qn", None, None, {0}),
             ("A&B^C", "setup.exe", "\"C:\\A&B^C\\setup.exe\" /qn", None, None, {0}),
-            ("Upd", "setup.exe", "setup.exe /qn", deep, "C:\\Upd\\setup.exe", {TOO_LONG}),
+            # A bare name started from a folder too deep for the payload: the
+            # program's own folder counts, not the current one.
+            ("Upd", "setup.exe", "setup.exe /qn", deep, "C:\\Upd\\setup.exe", {0}),
+            ("Upd", "setup.exe", "/qn", None, "C:\\Upd\\setup.exe", {0}),  # no program word
         ]
         for folder, name, command, cwd, app, codes in cases:
             with self.subTest(command=command[:40]):
@@ -205,18 +208,29 @@ class Matrix(MachineTest):
         run = wb.run_setup("C:\\Upd\\setup.exe /qn", timeout_ms=300000)
         self.check(run, {0}, True, trees_removed=True)
 
-    def test_nesting_until_the_path_limit(self):
+    def test_nesting_beyond_the_path_limit_and_the_depth_bound(self):
         twk = stale(SRV, 0)
         deep = twk
         while len(wb.win(deep)) < 300:
             deep = deep / "nest"
         deep.mkdir(parents=True)
         (deep / "bottom.txt").write_text("x")
+        console = stale(SRV, 1)
+        bound = console / "/".join(["n"] * 1000)  # level 1,000 below the tree
+        subprocess.run(["mkdir", "-p", str(bound / "below")], check=True)  # os.makedirs recurses
+        (bound / "below" / "kept.txt").write_text("x")
+        (bound.parent / "gone.txt").write_text("x")
         run = wb.run_setup("C:\\Upd\\setup.exe /qn")
         self.check(run, {0}, True)
-        self.assertTrue((deep / "bottom.txt").exists(), "beyond the limit: skipped, not cut")
-        self.assertFalse((twk / "a.txt").exists())
-        self.assertFalse(stale(SRV, 1).exists())
+        self.assertFalse(twk.exists(), "removed by relative opens, whatever the path length")
+        self.assertTrue((bound / "below" / "kept.txt").exists(), "beyond the depth bound: kept")
+        self.assertFalse((bound.parent / "gone.txt").exists())
+        self.assertFalse((console / "a.txt").exists())
+
+    def test_another_installation_running(self):
+        with wb.held_open("Global\\_MSIExecute", what="mutex"):
+            run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+        self.check(run, {BUSY}, False, trees_removed=False)
 
     def test_file_held_open_and_read_only_file(self):
         twk, console = stale(SRV, 0), stale(SRV, 1)
@@ -266,6 +280,59 @@ class Matrix(MachineTest):
         self.assertNotIn("planted-msiexec.exe-ran.txt", marks())
         print("\nloaded by Wine's loader for a control program with setup.exe's imports:",
               loader_marks or "nothing")
+
+
+class Race(MachineTest):
+    """A Linux thread keeps swapping folders inside twk for a moment each
+    with a link to a decoy folder outside both trees, while setup.exe removes
+    the tree. Run with SETUP_EXE=<other build> to try another removal."""
+
+    RUNS, FOLDERS = 8, 30
+
+    def test_swapped_folders_never_steer_the_removal(self):
+        wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
+        wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", SRV)
+        wb.make_package(UPD)
+        twk = stale(SRV, 0)
+        parking = twk.parent  # the real folders wait beside twk, inside the installation
+        lost = 0
+        try:
+            for _ in range(self.RUNS):
+                shutil.rmtree(DECOY, ignore_errors=True)
+                wb.make_tree(DECOY, ["decoy%03d.txt" % i for i in range(200)])
+                shutil.rmtree(twk, ignore_errors=True)
+                folders = [twk / ("f%02d" % i) for i in range(self.FOLDERS)]
+                for folder in folders:
+                    wb.make_tree(folder, ["x%02d.txt" % i for i in range(20)])
+                stop = threading.Event()
+
+                def swap():
+                    while not stop.is_set():
+                        for folder in folders:
+                            park = parking / ("parked-" + folder.name)
+                            try:
+                                os.rename(folder, park)
+                            except OSError:
+                                continue  # already removed
+                            os.symlink(DECOY, folder)
+                            time.sleep(0.002)
+                            os.unlink(folder)
+                            os.rename(park, folder)
+
+                swapper = threading.Thread(target=swap)
+                swapper.start()
+                try:
+                    run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+                finally:
+                    stop.set()
+                    swapper.join()
+                self.assertEqual(run.exit_code, 0, run)
+                lost += 200 - wb.count_entries(DECOY)
+        finally:
+            print("\ndecoy files lost in %d runs: %d" % (self.RUNS, lost))
+            for path in (wb.DRIVE_C / "Srv", DECOY):
+                shutil.rmtree(path, ignore_errors=True)
+        self.assertEqual(lost, 0)
 
 
 if __name__ == "__main__":

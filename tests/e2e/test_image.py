@@ -9,7 +9,9 @@ import unittest
 import winebed_path  # noqa: F401
 import winebed as wb
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
+# No shell32: the program path comes from GetModuleFileNameW. ntdll is in
+# every process before any import is resolved.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll", "ntdll.dll"}
 
 
 def pe_resources(data):

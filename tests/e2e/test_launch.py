@@ -43,15 +43,27 @@ class Launch(MachineTest):
 
     def test_exit_codes_pass_through(self):
         wb.make_package(UPD)
-        cases = [  # (stand-in exit code, stand-in run time in ms)
-            (0, None), (1603, None), (3010, None), (1602, None), (1234, 3000),
+        cases = [  # (stand-in exit code, stand-in run time in ms, setup.exe's exit code)
+            (0, None, 0), (1603, None, 1603), (3010, None, 3010), (1602, None, 1602),
+            (1234, 3000, 1234),
+            (1, None, 1603),  # 1 means "not eligible" only
         ]
-        for code, sleep_ms in cases:
+        for code, sleep_ms, reported in cases:
             with self.subTest(code=code):
                 run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=code,
                                    standin_sleep_ms=sleep_ms, timeout_ms=30000)
-                self.assertExit(run, code)
+                self.assertExit(run, reported)
                 self.assertTrue(run.launched)
+
+    def test_text_outside_the_ansi_code_page_arrives_intact(self):
+        # C.UTF-8: Wine runs en-US with code page 1252 and hands UTF-8
+        # arguments over as they are.
+        wb.make_package(UPD)
+        tail = " /qn INSTALLDIR=\"D:\\Журнал\" NOTE=café LABEL=日本 /s"
+        run = wb.run_setup("C:\\Upd\\setup.exe" + tail, lang="C.UTF-8")
+        self.assertExit(run, 0)
+        self.assertTrue(run.command_line.endswith(
+            wb.PACKAGE_NAME + " /qn INSTALLDIR=\"D:\\Журнал\" NOTE=café LABEL=日本 "), run)
 
     def test_an_installer_exiting_with_259_does_not_hang_the_updater(self):
         # Wine's cmd turns a child's 259 into 0; a cmd that hands it on is
@@ -101,7 +113,7 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
                 elif layout == "package is a folder":
                     (files / wb.PACKAGE_NAME).mkdir()
                 run = wb.run_setup("C:\\Upd\\setup.exe /qn")
-                self.assertExit(run, 1619)
+                self.assertExit(run, 1635)  # as msiexec for a missing .msp
                 self.assertNotLaunched(run)
                 self.assertTreesKept()
 

@@ -66,6 +66,15 @@ class NotFoundMessage(MachineTest):
                 if shot:
                     self.assertTrue((wb.SHOTS / shot).exists())
 
+    def test_no_box_where_nobody_can_see_it(self):
+        # A window station of its own, as a service or a deployment agent
+        # has: without WSF_VISIBLE a box would wait for a click forever.
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", timeout_ms=20000,
+                           extra_env={"WTOOL_STATION": "1"})
+        self.assertExit(run, 1)
+        self.assertIsNone(run.box, run)
+        self.assertNotLaunched(run)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -77,11 +77,22 @@ class PackageDirectory(MachineTest):
                 package = wb.make_package(wb.DRIVE_C / folder, exe_name=name)
                 self.check_payload(wb.run_setup(command), package)
 
-    def test_bare_name_from_a_prompt_in_the_package_folder(self):
+    def test_started_from_a_prompt_by_a_relative_name(self):
         package = wb.make_package(wb.DRIVE_C / "Upd Dir")
-        run = wb.run_setup("C:\\windows\\system32\\cmd.exe /c \"cd /d C:\\Upd Dir && setup.exe /qn\"")
-        self.check_payload(run, package)
-        self.assertTrue(run.record["cmdline"].endswith(wb.PACKAGE_NAME + " /qn"), run)
+        cases = [  # (the prompt's folder, what is typed)
+            ("\"C:\\Upd Dir\"", "setup.exe /qn"),
+            ("\"C:\\Upd Dir\"", ".\\setup.exe /qn"),
+            ("C:\\", "\"Upd Dir\\setup.exe\" /qn"),
+            ("\"C:\\Upd Dir\\Files\"", "..\\setup.exe /qn"),
+        ]
+        for folder, typed in cases:
+            with self.subTest(typed=typed):
+                # No quotes around the whole command: cmd would strip the
+                # first and the last one of the line.
+                run = wb.run_setup("C:\\windows\\system32\\cmd.exe /c cd /d %s && %s"
+                                   % (folder, typed))
+                self.check_payload(run, package)
+                self.assertTrue(run.record["cmdline"].endswith(wb.PACKAGE_NAME + " /qn"), run)
 
 
 class Planting(MachineTest):

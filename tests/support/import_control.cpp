@@ -2,11 +2,8 @@
 // the same system DLLs as setup.exe. Whatever Wine loads for it from the
 // program's folder is the loader's doing, not the updater's.
 #include <windows.h>
-#include <shellapi.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    int argc = 0;
-    LocalFree(CommandLineToArgvW(GetCommandLineW(), &argc));
     RegCloseKey(NULL);
     return GetSystemMetrics(SM_CXSCREEN) < 0 ? 1 : 0;
 }

@@ -7,6 +7,9 @@
 //   wtool regset <key under HKLM> <value name> <type number> <data in hex>
 //   wtool regdel <key under HKLM>   (the key and everything below it)
 //   wtool hold <file> <ms> <flag file>  (keeps the file open, unshared, for ms)
+//   wtool mutex <name> <ms> <flag file> (holds a named mutex for ms)
+// With WTOOL_STATION set, the program runs on a desktop of a new window
+// station of its own, which no person can see (as under a service).
 // Prints "exit <code>" or "timeout". With a box info file: waits for a window
 // of the child captioned "Tallowick Server 14", writes what it shows (UTF-8,
 // key<TAB>value lines), waits for the flag file (a screenshot is taken
@@ -138,6 +141,18 @@ static int registry_command(int argc, wchar_t** argv) {
     return s == ERROR_SUCCESS ? 0 : 6;
 }
 
+// A new window station has no WSF_VISIBLE flag; the desktop must be made
+// while the station is this process's own.
+static bool hidden_desktop() {
+    HWINSTA station = CreateWindowStationW(L"wtool-station", 0, WINSTA_ALL_ACCESS, NULL);
+    if (station == NULL) return false;
+    HWINSTA own = GetProcessWindowStation();
+    if (!SetProcessWindowStation(station)) return false;
+    HDESK desk = CreateDesktopW(L"wtool-desktop", NULL, NULL, 0, GENERIC_ALL, NULL);
+    SetProcessWindowStation(own);
+    return desk != NULL;
+}
+
 static int hold_command(wchar_t** argv) {
     HANDLE f = CreateFileW(argv[2], GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     if (f == INVALID_HANDLE_VALUE) return 5;
@@ -147,8 +162,19 @@ static int hold_command(wchar_t** argv) {
     return 0;
 }
 
+static int mutex_command(wchar_t** argv) {
+    HANDLE m = CreateMutexW(NULL, TRUE, argv[2]);
+    if (m == NULL) return 5;
+    write_file(argv[4], "held");
+    Sleep(wcstoul(argv[3], NULL, 10));
+    ReleaseMutex(m);
+    CloseHandle(m);
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     if (argc == 5 && lstrcmpW(argv[1], L"hold") == 0) return hold_command(argv);
+    if (argc == 5 && lstrcmpW(argv[1], L"mutex") == 0) return mutex_command(argv);
     if (argc >= 3 && (lstrcmpW(argv[1], L"regset") == 0 || lstrcmpW(argv[1], L"regdel") == 0)) {
         return registry_command(argc, argv);
     }
@@ -166,6 +192,14 @@ int wmain(int argc, wchar_t** argv) {
     // or service may: the command line's first word is then only a name.
     wchar_t app[MAX_PATH] = {};
     DWORD has_app = GetEnvironmentVariableW(L"WTOOL_APP", app, MAX_PATH);
+    wchar_t desktop[] = L"wtool-station\\wtool-desktop";
+    if (GetEnvironmentVariableW(L"WTOOL_STATION", NULL, 0) > 0) {
+        if (!hidden_desktop()) {
+            printf("startfail station %lu\n", GetLastError());
+            return 3;
+        }
+        si.lpDesktop = desktop;
+    }
     if (!CreateProcessW(has_app ? app : NULL, &command[0], NULL, NULL, FALSE, 0, NULL, dir, &si,
                         &pi)) {
         printf("startfail %lu\n", GetLastError());

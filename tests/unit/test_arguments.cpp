@@ -2,7 +2,7 @@
 // literal "remove the first match, search again from the start" reference.
 #include <gtest/gtest.h>
 
-#include <string.h>
+#include <wchar.h>
 
 #include <random>
 #include <string>
@@ -11,21 +11,21 @@
 
 namespace {
 
-std::string reference_filter(std::string text, size_t cap) {
-    for (size_t at = text.find("/s"); at != std::string::npos; at = text.find("/s")) {
+std::wstring reference_filter(std::wstring text, size_t cap) {
+    for (size_t at = text.find(L"/s"); at != std::wstring::npos; at = text.find(L"/s")) {
         text.erase(at, 2);
     }
     return text.substr(0, cap - 1);
 }
 
-// Runs the filter on a buffer full of junk and checks that every byte after
-// the text was zeroed.
-std::string run_filter(const std::string& tail, int cap) {
-    std::string buf(cap, '\xAA');
-    filter_arguments(tail.c_str(), "/s", &buf[0], cap);
-    size_t len = strlen(buf.c_str());
+// Runs the filter on a buffer full of junk and checks that every character
+// after the text was zeroed.
+std::wstring run_filter(const std::wstring& tail, int cap) {
+    std::wstring buf(cap, L'\xAAAA');
+    filter_arguments(tail.c_str(), L"/s", &buf[0], cap);
+    size_t len = wcslen(buf.c_str());
     for (int i = static_cast<int>(len); i < cap; ++i) {
-        if (buf[i] != 0) ADD_FAILURE() << "byte " << i << " not zeroed for " << tail;
+        if (buf[i] != 0) ADD_FAILURE() << "character " << i << " not zeroed for " << tail;
     }
     return buf.substr(0, len);
 }
@@ -34,59 +34,70 @@ std::string run_filter(const std::string& tail, int cap) {
 
 TEST(ForwardedArguments, WorkedExamples) {
     struct Case {
-        const char* tail;
-        const char* forwarded;
+        const wchar_t* tail;
+        const wchar_t* forwarded;
     } cases[] = {
-        {"/s /qn", " /qn"},   {"/qn /s", "/qn "},
-        {"/s", ""},           {"/silent", "ilent"},
-        {"/S /qn", "/S /qn"}, {"//ss", ""},
-        {"a/s/sb", "ab"},     {"/log C:/setup/install.log", "/log C:etup/install.log"},
-        {"/qn", "/qn"},       {"", ""},
-        {"///sss", ""},       {"/\x82/s", "/\x82"},  // bytes, not characters
+        {L"/s /qn", L" /qn"},
+        {L"/qn /s", L"/qn "},
+        {L"/s", L""},
+        {L"/silent", L"ilent"},
+        {L"/S /qn", L"/S /qn"},
+        {L"//ss", L""},
+        {L"a/s/sb", L"ab"},
+        {L"/log C:/setup/install.log", L"/log C:etup/install.log"},
+        {L"/qn", L"/qn"},
+        {L"", L""},
+        {L"///sss", L""},
+        {L"/\u00E9/s", L"/\u00E9"},
+        // Characters, not code-page bytes, reach msiexec.
+        {L"/qn INSTALLDIR=\"D:\\\u0416\u0443\u0440\u043d\u0430\u043b\" NOTE=caf\u00E9 /s",
+         L"/qn INSTALLDIR=\"D:\\\u0416\u0443\u0440\u043d\u0430\u043b\" NOTE=caf\u00E9 "},
     };
     for (const auto& c : cases) EXPECT_EQ(run_filter(c.tail, 1000), c.forwarded) << c.tail;
 }
 
 TEST(ForwardedArguments, CutAt999AfterTheRemovals) {
     struct Case {
-        std::string tail;
-        std::string forwarded;
+        std::wstring tail;
+        std::wstring forwarded;
     } cases[] = {
-        {std::string(999, 'a'), std::string(999, 'a')},
-        {std::string(1000, 'a'), std::string(999, 'a')},
-        {std::string(5000, 'a'), std::string(999, 'a')},
-        // 1,999 bytes brought to 999 by its removals: copied whole.
-        {std::string(500, '/') + std::string(999, 'a') + std::string(500, 's'),
-         std::string(500, '/') + std::string(999 - 500, 'a')},
-        {std::string(998, 'a') + std::string(600, '/') + std::string(600, 's') + "b",
-         std::string(998, 'a') + "b"},
-        {std::string(998, 'a') + std::string(600, '/') + std::string(599, 's') + "b",
-         std::string(998, 'a') + "/"},
-        {std::string(999, 'a') + "/" + "x" + "s", std::string(999, 'a')},
-        {std::string(998, 'a') + "/" + "/s" + "s" + "z", std::string(998, 'a') + "z"},
+        {std::wstring(999, L'a'), std::wstring(999, L'a')},
+        {std::wstring(1000, L'a'), std::wstring(999, L'a')},
+        {std::wstring(5000, L'a'), std::wstring(999, L'a')},
+        // 999 characters, not bytes: Cyrillic would be 1,998 in UTF-8.
+        {std::wstring(1000, L'\u0416'), std::wstring(999, L'\u0416')},
+        // 1,999 characters brought to 999 by its removals: copied whole.
+        {std::wstring(500, L'/') + std::wstring(999, L'a') + std::wstring(500, L's'),
+         std::wstring(500, L'/') + std::wstring(999 - 500, L'a')},
+        {std::wstring(998, L'a') + std::wstring(600, L'/') + std::wstring(600, L's') + L"b",
+         std::wstring(998, L'a') + L"b"},
+        {std::wstring(998, L'a') + std::wstring(600, L'/') + std::wstring(599, L's') + L"b",
+         std::wstring(998, L'a') + L"/"},
+        {std::wstring(999, L'a') + L"/" + L"x" + L"s", std::wstring(999, L'a')},
+        {std::wstring(998, L'a') + L"/" + L"/s" + L"s" + L"z", std::wstring(998, L'a') + L"z"},
     };
     for (const auto& c : cases) EXPECT_EQ(run_filter(c.tail, 1000), c.forwarded);
 }
 
 TEST(ForwardedArguments, AgreesWithTheLiteralAlgorithm) {
-    const char alphabet[] = {'/', 's', 'S', 'a'};
+    const wchar_t alphabet[] = {L'/', L's', L'S', L'a'};
     for (int len = 0; len <= 8; ++len) {
         int total = 1 << (2 * len);
         for (int n = 0; n < total; ++n) {
-            std::string tail;
+            std::wstring tail;
             for (int i = 0; i < len; ++i) tail += alphabet[(n >> (2 * i)) & 3];
             for (int cap : {1, 2, 4, 1000}) {
                 ASSERT_EQ(run_filter(tail, cap), reference_filter(tail, cap))
-                    << tail << " cap " << cap;
+                    << tail.size() << " cap " << cap;
             }
         }
     }
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
-        std::string tail(random() % 3000, 'a');
-        for (char& c : tail) c = "/s/sa S"[random() % 7];
+        std::wstring tail(random() % 3000, L'a');
+        for (wchar_t& c : tail) c = L"/s/sa S"[random() % 7];
         int cap = 1 + static_cast<int>(random() % 40);
-        ASSERT_EQ(run_filter(tail, cap), reference_filter(tail, cap)) << tail;
-        ASSERT_EQ(run_filter(tail, 1000), reference_filter(tail, 1000)) << tail;
+        ASSERT_EQ(run_filter(tail, cap), reference_filter(tail, cap)) << tail.size();
+        ASSERT_EQ(run_filter(tail, 1000), reference_filter(tail, 1000)) << tail.size();
     }
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "../../src/common/exit_codes.h"
 #include "../../src/launch/patch.h"
 
 namespace {
@@ -19,19 +20,19 @@ TEST(PatchCommand, Table) {
         const wchar_t* command;
     } cases[] = {
         {L"C:\\PKG\\Files\\", L"",
-         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
          L"C:\\PKG\\Files\\TallowickServer14v3Update.msp "},
         {L"C:\\PKG\\Files\\", L" /qn",
-         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
          L"C:\\PKG\\Files\\TallowickServer14v3Update.msp  /qn"},
         {L"c:\\upd dir\\Files\\", L"/qn",
-         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
          L"\"c:\\upd dir\\Files\\TallowickServer14v3Update.msp\" /qn"},
         {L"c:\\a&b^c\\Files\\", L"",
-         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
          L"\"c:\\a&b^c\\Files\\TallowickServer14v3Update.msp\" "},
         {L"\\\\srv\\pkg-1_2\\Files\\", L"",
-         L"/C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
          L"\\\\srv\\pkg-1_2\\Files\\TallowickServer14v3Update.msp "},
     };
     for (const auto& c : cases) {
@@ -79,9 +80,17 @@ TEST(PatchCommand, ApplicationName) {
     EXPECT_TRUE(build_application_name(dir.c_str(), out, kSystemPathCapacity));
 }
 
-TEST(PatchCommand, LaunchFailureIsNeverSuccessNorNotEligible) {
+TEST(ExitCodes, OnlyNotEligibleIsOne) {
     struct Case {
         unsigned long error, code;
-    } cases[] = {{0, 1603}, {1, 1603}, {2, 2}, {267, 267}, {5, 5}};
-    for (const auto& c : cases) EXPECT_EQ(launch_failure_code(c.error), c.code) << c.error;
+    } launch_failures[] = {{0, 1603}, {1, 1603}, {2, 2}, {267, 267}, {5, 5}};
+    for (const auto& c : launch_failures) {
+        EXPECT_EQ(launch_failure_code(c.error), c.code) << c.error;
+    }
+    struct Case installer_codes[] = {
+        {0, 0},       {1, 1603},  {1603, 1603}, {3010, 3010},
+        {1642, 1642}, {259, 259}, {2, 2},       {0xC000013A, 0xC000013A}};
+    for (const auto& c : installer_codes) {
+        EXPECT_EQ(installer_exit_code(c.error), c.code) << c.error;
+    }
 }

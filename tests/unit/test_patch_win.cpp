@@ -20,14 +20,13 @@ unsigned long run_cmd(const wchar_t* command, const wchar_t* directory) {
 
 }  // namespace
 
-TEST(PatchLaunch, ExitCodesPassThrough) {
+TEST(PatchLaunch, ExitCodesPassThroughButOne) {
     struct Case {
         const wchar_t* command;
         unsigned long code;
     } cases[] = {
-        {L"/C exit 0", 0},
-        {L"/C exit 3010", 3010},
-        {L"/C exit 1603", 1603},
+        {L"/C exit 0", 0},     {L"/C exit 3010", 3010}, {L"/C exit 1603", 1603},
+        {L"/C exit 1", 1603},   // 1 is "not eligible" only: a failed cmd is a failed install
         {L"/C exit 259", 259},  // STILL_ACTIVE: the poll must still see the end
     };
     for (const auto& c : cases) EXPECT_EQ(run_cmd(c.command, L"C:\\"), c.code) << c.command;
@@ -40,15 +39,15 @@ TEST(PatchLaunch, AProcessThatCannotStartReportsItsError) {
 
 TEST(PatchLaunch, PrepareBuildsFromTheSystemDirectory) {
     PatchLaunch launch;
-    ASSERT_EQ(prepare_patch_launch(" /qn", L"P.msp", L"C:\\PKG\\Files\\", &launch), 0u);
+    ASSERT_EQ(prepare_patch_launch(L" /qn", L"P.msp", L"C:\\PKG\\Files\\", &launch), 0u);
     wchar_t system_dir[MAX_PATH];
     GetSystemDirectoryW(system_dir, MAX_PATH);
     std::wstring expected =
-        std::wstring(L"/C ") + system_dir +
+        std::wstring(L"/D /C ") + system_dir +
         L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p C:\\PKG\\Files\\P.msp  /qn";
     EXPECT_EQ(std::wstring(launch.command), expected);
     EXPECT_EQ(std::wstring(launch.application), std::wstring(system_dir) + L"\\cmd.exe");
-    std::string long_args(999 - 60, 'a');
+    std::wstring long_args(999 - 60, L'a');
     EXPECT_EQ(prepare_patch_launch(long_args.c_str(), L"P.msp", L"C:\\PKG\\Files\\", &launch),
               static_cast<unsigned long>(ERROR_INVALID_COMMAND_LINE));
 }

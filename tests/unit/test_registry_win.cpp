@@ -69,9 +69,10 @@ TEST_F(RegistryTest, MissingKeyOrValueIsNoData) {
 }
 
 TEST_F(RegistryTest, StaleRemovalResultCodes) {
-    EXPECT_EQ(remove_stale_components("SOFTWARE\\TallowickUnitTest\\Absent", "V"),
+    const wchar_t kWideKey[] = L"SOFTWARE\\TallowickUnitTest";
+    EXPECT_EQ(remove_stale_components(L"SOFTWARE\\TallowickUnitTest\\Absent", L"V"),
               ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(remove_stale_components(kKey, "V"), ERROR_SUCCESS);  // value missing
+    EXPECT_EQ(remove_stale_components(kWideKey, L"V"), ERROR_SUCCESS);  // value missing
     set(REG_SZ, std::string("C:\\tallowick-unit-absent\\", 26));
-    EXPECT_EQ(remove_stale_components(kKey, "V"), ERROR_SUCCESS);  // directories absent
+    EXPECT_EQ(remove_stale_components(kWideKey, L"V"), ERROR_SUCCESS);  // directories absent
 }

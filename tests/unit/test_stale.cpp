@@ -1,70 +1,72 @@
-// Path building for the stale component removal: refuse, never cut.
+// The decisions of the stale component removal: which installation
+// directories are usable, and which entries may be acted on.
 #include <gtest/gtest.h>
-
-#include <string.h>
-
-#include <string>
 
 #include "../../src/cleanup/stale.h"
 
-TEST(StalePath, InstallationDirectory) {
+TEST(StalePath, OnlyAbsoluteInstallationDirectories) {
     struct Case {
-        const char* dir;
-        const char* first;  // nullptr: refused
+        const wchar_t* dir;
+        bool absolute;
     } cases[] = {
-        {"C:\\Srv\\", "C:\\Srv\\Web Publishing\\publishing-engine\\jwpc-tomcat\\twk"},
-        {"C:\\Srv", "C:\\Srv\\Web Publishing\\publishing-engine\\jwpc-tomcat\\twk"},
-        {"c:\\", "c:\\Web Publishing\\publishing-engine\\jwpc-tomcat\\twk"},
-        {"\\\\srv\\share\\", "\\\\srv\\share\\Web Publishing\\publishing-engine\\jwpc-tomcat\\twk"},
-        {"", nullptr},
-        {"Srv\\", nullptr},
-        {"C:Srv\\", nullptr},  // relative to drive C's current directory
-        {"\\Srv\\", nullptr},  // relative to the current drive
-        {"\\\\", nullptr},
-        {"1:\\Srv\\", nullptr},
-        {"\x01", nullptr},  // a REG_DWORD read as text
+        {L"C:\\Srv\\", true},
+        {L"C:\\Srv", true},
+        {L"c:\\", true},
+        {L"\\\\srv\\share\\", true},
+        {L"D:\\\u8868\\", true},  // a code page 932 name whose trail byte is 0x5C
+        {L"", false},
+        {L"Srv\\", false},
+        {L"C:Srv\\", false},  // relative to drive C's current directory
+        {L"\\Srv\\", false},  // relative to the current drive
+        {L"\\\\", false},
+        {L"1:\\Srv\\", false},
+        {L"\x01", false},  // a REG_DWORD read as text
     };
-    for (const auto& c : cases) {
-        char out[kTreePathBytes] = "untouched";
-        EXPECT_EQ(stale_component_path(c.dir, kStaleSuffixes[0], out, sizeof out),
-                  c.first != nullptr)
-            << c.dir;
-        EXPECT_STREQ(out, c.first ? c.first : "untouched") << c.dir;
-    }
-    char out[kTreePathBytes];
-    ASSERT_TRUE(stale_component_path("C:\\Srv\\", kStaleSuffixes[1], out, sizeof out));
-    EXPECT_STREQ(out, "C:\\Srv\\Admin\\admin-master-tomcat\\bin\\admin-console");
-}
-
-TEST(StalePath, LengthLimits) {
-    // A directory of 211 bytes with its backslash + 48 = 259: fits; 212 does not.
-    std::string dir = "C:\\" + std::string(207, 'd') + "\\";
-    ASSERT_EQ(dir.size(), 211u);
-    char out[kTreePathBytes] = "untouched";
-    EXPECT_TRUE(stale_component_path(dir.c_str(), kStaleSuffixes[0], out, sizeof out));
-    EXPECT_EQ(std::string(out).size(), 259u);
-    dir.insert(3, "d");
-    EXPECT_FALSE(stale_component_path(dir.c_str(), kStaleSuffixes[0], out, sizeof out));
-
-    std::string path(255, 'p');
-    EXPECT_TRUE(search_pattern(path.c_str(), out, sizeof out));
-    EXPECT_EQ(std::string(out), path + "\\*.*");
-    path += 'p';
-    strcpy(out, "untouched");
-    EXPECT_FALSE(search_pattern(path.c_str(), out, sizeof out));
-    EXPECT_STREQ(out, "untouched");
-
-    EXPECT_TRUE(
-        child_path(std::string(200, 'p').c_str(), std::string(58, 'n').c_str(), out, sizeof out));
-    EXPECT_FALSE(
-        child_path(std::string(200, 'p').c_str(), std::string(59, 'n').c_str(), out, sizeof out));
+    for (const auto& c : cases) EXPECT_EQ(is_absolute_path(c.dir), c.absolute) << c.dir;
+    EXPECT_STREQ(kStaleComponents[0][kStaleDepth - 1], L"twk");
+    EXPECT_STREQ(kStaleComponents[1][kStaleDepth - 1], L"admin-console");
 }
 
 TEST(StalePath, OnlyTheListingsOwnEntriesAreSkipped) {
     struct Case {
-        const char* name;
+        const wchar_t* name;
+        size_t length;
         bool skipped;
-    } cases[] = {{".", true},  {"..", true},   {"...", false}, {".hidden", false},
-                 {"a", false}, {"..a", false}, {"", false}};
-    for (const auto& c : cases) EXPECT_EQ(is_self_or_parent(c.name), c.skipped) << c.name;
+    } cases[] = {{L".", 1, true},
+                 {L"..", 2, true},
+                 {L"...", 3, false},
+                 {L".hidden", 7, false},
+                 {L"a", 1, false},
+                 {L"..a", 3, false},
+                 {L".x", 1, true},  // counted, not terminated: the
+                                    // name is "."
+                 {L"", 0, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(is_self_or_parent(c.name, c.length), c.skipped) << c.name << " " << c.length;
+    }
+}
+
+TEST(EntryDecision, ListingAndHandleMustDescribeTheSameObject) {
+    const unsigned long kFile = 0x20, kDir = 0x10, kLinkDir = 0x410, kLinkFile = 0x420;
+    struct Case {
+        EntryFacts listed, opened;
+        EntryKind kind;
+    } cases[] = {
+        {{kDir, 7}, {kDir, 7}, kEntryDirectory},
+        {{kFile, 7}, {kFile, 7}, kEntryFile},
+        {{0x21, 7}, {0x20, 7}, kEntryFile},          // read-only: still a file (the delete fails)
+        {{kLinkDir, 7}, {kLinkDir, 7}, kEntryLink},  // Windows: the link opened as itself
+        {{kLinkFile, 7}, {kLinkFile, 7}, kEntryLink},
+        {{kDir, 7}, {kDir, 9}, kEntrySwapped},      // another folder now has the name
+        {{kFile, 7}, {kFile, 9}, kEntrySwapped},    // a file swapped for a link to a file
+        {{kDir, 7}, {kLinkDir, 7}, kEntrySwapped},  // became a link after the listing
+        {{kLinkDir, 7}, {kDir, 7}, kEntrySwapped},  // Wine followed the link
+        {{kLinkDir, 9}, {kDir, 7}, kEntrySwapped},
+        {{kFile, 7}, {kDir, 7}, kEntrySwapped},
+        {{kDir, 7}, {kFile, 7}, kEntrySwapped},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(classify_entry(c.listed, c.opened), c.kind)
+            << std::hex << c.listed.attributes << " " << c.opened.attributes;
+    }
 }

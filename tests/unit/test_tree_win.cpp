@@ -61,10 +61,18 @@ class TreeTest : public testing::Test {
     const std::string twk = kRoot + "\\twk";
 };
 
+void remove_tree(const std::string& path) {
+    size_t cut = path.rfind('\\');
+    std::wstring parent(path.begin(), path.begin() + cut);
+    std::wstring name(path.begin() + cut + 1, path.end());
+    const wchar_t* components[] = {name.c_str()};
+    remove_tree_below(parent.c_str(), components, 1);
+}
+
 }  // namespace
 
 TEST_F(TreeTest, RemovesTheWholeTreeAndNothingBeside) {
-    remove_tree(twk.c_str());
+    remove_tree(twk);
     EXPECT_FALSE(exists(twk));
     EXPECT_TRUE(exists(kRoot + "\\beside.txt"));
 }
@@ -73,7 +81,7 @@ TEST_F(TreeTest, AReadOnlyFileKeepsItsDirectoriesAndNothingElse) {
     std::string locked = twk + "\\sub\\locked.txt";
     make_file(locked);
     SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
-    remove_tree(twk.c_str());
+    remove_tree(twk);
     EXPECT_TRUE(exists(locked));
     EXPECT_EQ(GetFileAttributesA(locked.c_str()) & FILE_ATTRIBUTE_READONLY,
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -86,7 +94,7 @@ TEST_F(TreeTest, AFileHeldOpenStaysWithItsDirectories) {
     HANDLE held =
         CreateFileA((twk + "\\sub\\b.txt").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    remove_tree(twk.c_str());
+    remove_tree(twk);
     CloseHandle(held);
     EXPECT_TRUE(exists(twk + "\\sub\\b.txt"));
     EXPECT_FALSE(exists(twk + "\\a.txt"));
@@ -95,31 +103,39 @@ TEST_F(TreeTest, AFileHeldOpenStaysWithItsDirectories) {
 TEST_F(TreeTest, EmptyDirectoryFileAndNothing) {
     std::string empty = kRoot + "\\empty";
     CreateDirectoryA(empty.c_str(), NULL);
-    remove_tree(empty.c_str());
+    remove_tree(empty);
     EXPECT_FALSE(exists(empty));
 
     std::string file = kRoot + "\\beside.txt";
-    remove_tree(file.c_str());
+    remove_tree(file);
     EXPECT_TRUE(exists(file)) << "a stale path that names a file";
 
-    remove_tree(NULL);
-    remove_tree("");
+    const wchar_t* twk_name[] = {L"twk"};
+    remove_tree_below(NULL, twk_name, 1);
+    remove_tree_below(L"", twk_name, 1);
+    remove_tree_below(L"C:\\tallowick-tree-test", twk_name, 0);
     EXPECT_TRUE(exists(twk + "\\a.txt"));
 }
 
-TEST_F(TreeTest, AnEntryBeyondThePathLimitKeepsItsParents) {
-    // twk\<d>\<f>: the directory fits, the child path of its file does not.
+TEST_F(TreeTest, AFolderOnTheWayThatIsAFileLeavesTheTreeAlone) {
+    const wchar_t* through_a_file[] = {L"beside.txt", L"twk"};
+    remove_tree_below(L"C:\\tallowick-tree-test", through_a_file, 2);
+    const wchar_t* through_sub[] = {L"twk", L"sub"};
+    remove_tree_below(L"C:\\tallowick-tree-test", through_sub, 2);
+    EXPECT_TRUE(exists(twk + "\\a.txt"));
+    EXPECT_FALSE(exists(twk + "\\sub"));
+}
+
+TEST_F(TreeTest, AnEntryBeyondThePathLimitIsRemovedToo) {
+    // twk\<d>\<f>: a path of 300 characters, opened relative to its folder.
     std::string deep = twk + "\\" + std::string(240 - twk.size(), 'd');
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), NULL));
-    std::string name(259 - deep.size(), 'f');  // child path of 260 bytes
+    std::string name(299 - deep.size(), 'f');
     std::wstring wide_path(deep.begin(), deep.end());
     wide_path = L"\\\\?\\" + wide_path + L"\\" + std::wstring(name.begin(), name.end());
     HANDLE h = CreateFileW(wide_path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
-    remove_tree(twk.c_str());
-    EXPECT_TRUE(exists(deep));
-    EXPECT_FALSE(exists(twk + "\\a.txt"));
-    EXPECT_FALSE(exists(twk + "\\sub"));
-    DeleteFileW(wide_path.c_str());
+    remove_tree(twk);
+    EXPECT_FALSE(exists(twk));
 }

@@ -1,0 +1,26 @@
+// The updater's exit codes: one table for the run and the launch, mirrored
+// by the README. 1 means "no eligible release" and nothing else, so that a
+// deployment tool can read it as "not applicable".
+#pragma once
+
+// No Windows headers here: the values are the Windows error codes named.
+const unsigned long kExitSuccess = 0;            // ERROR_SUCCESS, from the installer
+const unsigned long kExitNotEligible = 1;        // no eligible release installed
+const unsigned long kExitPathTooLong = 206;      // ERROR_FILENAME_EXCED_RANGE
+const unsigned long kExitInstallFailure = 1603;  // ERROR_INSTALL_FAILURE
+const unsigned long kExitInstallRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
+const unsigned long kExitPatchMissing = 1635;    // ERROR_PATCH_PACKAGE_OPEN_FAILED, as msiexec
+const unsigned long kExitCommandTooLong = 1639;  // ERROR_INVALID_COMMAND_LINE
+
+// What the run reports for the launched process's own exit code: a cmd or
+// msiexec that ended with 1 (killed, a syntax error) failed; it must not
+// read as "not eligible".
+inline unsigned long installer_exit_code(unsigned long code) {
+    return code == kExitNotEligible ? kExitInstallFailure : code;
+}
+
+// An exit code for a launch that failed with last_error: never 0 (success)
+// nor 1 (no eligible release).
+inline unsigned long launch_failure_code(unsigned long last_error) {
+    return last_error > kExitNotEligible ? last_error : kExitInstallFailure;
+}
