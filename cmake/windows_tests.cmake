@@ -39,8 +39,12 @@ target_link_options(planted_exe PRIVATE ${TEST_LINK})
 add_executable(import_control WIN32 tests/support/import_control.cpp)
 target_link_libraries(import_control PRIVATE advapi32 user32)
 target_link_options(import_control PRIVATE ${TEST_LINK})
+# The writer of the test server's real update package (.msp), run under Wine.
+add_executable(make_patch tools/make_patch.cpp)
+target_link_options(make_patch PRIVATE ${TEST_LINK} -municode)
+target_link_libraries(make_patch PRIVATE msi ole32 uuid)
 foreach(t unit_portable unit_windows standin_msiexec wtool planted_msi static_msi_probe
-    planted_version planted_exe import_control)
+    planted_version planted_exe import_control make_patch)
   target_compile_options(${t} PRIVATE ${WARNINGS})
   set_target_properties(${t} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/testbin)
 endforeach()
