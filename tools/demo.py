@@ -2,17 +2,20 @@
 administrator would run it, with a report in plain words.
 
 It uses its own Wine prefix (build/wine/demo-prefix), installs release
-14.0.2.226 of the server from a real MSI, runs the package's setup.exe from a
-folder whose name has a blank, then removes the server and runs it again to
-show the not-found message. msiexec.exe is replaced by the test bed's
-recording stand-in, so the patch command can be shown; the update package
-holds a placeholder patch package, since the build makes none up.
+14.0.2.226 of the server from a real MSI, puts the two stale web-component
+trees under its installation folder and runs setup.exe /qn from a package
+folder whose name has a blank, with the real v3 patch package and Wine's own
+msiexec. Then it runs the package again on the patched server, which is no
+longer eligible. The prefix is left as the demo ended, so that anyone can
+look inside. Message boxes are drawn inside Wine's virtual desktop, with
+their title bar, as a person sees them on Windows.
 """
 
 import os
 import shutil
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -23,14 +26,17 @@ sys.path.insert(0, str(ROOT / "tools"))
 import winebed as wb  # noqa: E402
 
 MEANINGS = {
-    0: "the patch run succeeded",
+    0: "the patch was applied",
     1: "no eligible release of Tallowick Server 14 is installed",
     206: "the update package's folder path is too long",
     1602: "the administrator cancelled the patch",
     1603: "the patch failed",
-    1619: "the patch package is missing from the Files folder",
+    1618: "another installation is running",
+    1627: "the installer could not run the patch (Wine's code for an unreadable package)",
+    1635: "the patch package is missing from the Files folder",
     1639: "the patch command would be too long",
-    3010: "the patch succeeded; a restart is needed",
+    1642: "the patch does not apply to this installation",
+    3010: "the patch was applied; a restart is needed",
 }
 
 
@@ -38,73 +44,101 @@ def say(text=""):
     print(text, flush=True)
 
 
+def prefix(step):
+    subprocess.run([str(ROOT / "tools" / "wineprefix"), step, str(wb.PREFIX)], check=step == "up")
+
+
 def main():
-    subprocess.run([str(ROOT / "tools" / "wineprefix"), "up", str(wb.PREFIX)], check=True)
+    prefix("up")
+    # Wine reads the desktop setting when its desktop process starts.
+    virtual_desktop()
+    prefix("down")
+    prefix("up")
     try:
         ok = demo()
     finally:
-        subprocess.run([str(ROOT / "tools" / "wineprefix"), "down", str(wb.PREFIX)], check=False)
+        prefix("down")
+    say()
+    say("The demo prefix is left as the demo ended, with the patched server installed:")
+    say("  %s" % wb.PREFIX)
+    say("  look inside: WINEPREFIX=%s wine regedit   (or ls '%s')" % (wb.PREFIX, wb.DRIVE_C))
     say()
     say("Demo %s." % ("done: every step behaved as expected" if ok else "FAILED: see above"))
     return 0 if ok else 1
 
 
+def virtual_desktop():
+    """Windows inside one Wine desktop window, drawn with their frames: Xvfb
+    has no window manager to draw them."""
+    wb.wine(["reg", "add", "HKCU\\Software\\Wine\\Explorer", "/v", "Desktop", "/d", "Default",
+             "/f"])
+    wb.wine(["reg", "add", "HKCU\\Software\\Wine\\Explorer\\Desktops", "/v", "Default", "/d",
+             "1024x768", "/f"])
+
+
+def report(title, trees):
+    say(title)
+    say("  Windows Installer VersionString: %s" % wb.version_string())
+    say("  uninstall entry DisplayVersion:  %s" % wb.installed_version())
+    say("  %s, first line: %s" % (wb.VERSION_FILE, wb.installed_file_first_line()))
+    for tree in trees:
+        state = "present, %d entries" % wb.count_entries(tree) if tree.exists() else "gone"
+        say("  stale tree %s: %s" % (wb.win(tree), state))
+
+
 def demo():
     say("== Tallowick Server 14 v3 update: demo under Wine ==")
     say("Wine prefix: %s" % wb.PREFIX)
-    wb.install_standin()
     wb.reset_machine()
     wb.install_product("14.0.2.226")
-    say("Installed from a real MSI: Tallowick Server 14, release %s" % wb.installed_version())
-
-    install_dir = "C:\\Tallowick\\Server\\"
-    wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", install_dir)
+    install_dir = "C:\\Program Files\\TallowickTest\\"  # InstallLocation, as the MSI wrote it
     trees = wb.stale_trees(install_dir)
     for tree in trees:
         wb.make_tree(tree, ("index.jsp", "WEB-INF/web.xml", "lib/old.jar"))
     wb.make_tree(trees[0].parent, ("keep-me.txt",))
-    say("Server installation directory (InstallLocation): %s" % install_dir)
+    say("Installed from its MSI: Tallowick Server 14 release 14.0.2.226 in %s" % install_dir)
 
     package = wb.DRIVE_C / "Update Package"
     if package.exists():
         shutil.rmtree(package)
     shutil.copytree(BUILD / "package", package)
-    (package / "Files" / wb.PACKAGE_NAME).write_bytes(b"placeholder patch package\n")
-    say("Update package copied to: %s (setup.exe, Files\\%s)" % (wb.win(package), wb.PACKAGE_NAME))
+    shutil.copyfile(wb.patch_package(), package / "Files" / wb.PACKAGE_NAME)
+    say("Update package: %s (setup.exe, Files\\%s, the real patch package)"
+        % (wb.win(package), wb.PACKAGE_NAME))
 
+    say()
+    report("Before:", trees)
     say()
     command = "\"%s\\setup.exe\" /qn" % wb.win(package)
-    say("Running: %s" % command)
-    run = wb.run_setup(command, check_paths=[wb.win(t) for t in trees])
-    for tree in trees:
-        gone_before_installer = run.record and not run.record["exists"].get(wb.win(tree), True)
-        say("  stale tree %s: found, %s%s" % (
-            wb.win(tree), "still there" if tree.exists() else "removed",
-            " (before the installer started)" if gone_before_installer else ""))
-    say("  kept beside it: %s" % ("yes" if (trees[0].parent / "keep-me.txt").exists() else "NO"))
-    if run.record:
-        say("  the installer (msiexec stand-in) received:")
-        say("    command line: %s" % run.record["cmdline"])
-        say("    working directory: %s" % run.record["cwd"])
-    else:
-        say("  the installer was not started")
-    say("  setup.exe exit code: %s (%s)" % (run.exit_code, MEANINGS.get(run.exit_code, "?")))
-    ok = run.exit_code == 0 and run.launched and not any(t.exists() for t in trees)
+    say("Running: %s   (Wine's own msiexec applies the patch)" % command)
+    start = time.perf_counter()
+    run = wb.run_setup(command, standin=False, timeout_ms=300000)
+    say("  setup.exe exit code: %s (%s), after %.1f s" % (
+        run.exit_code, MEANINGS.get(run.exit_code, "msiexec's own code"),
+        time.perf_counter() - start))
+    say()
+    report("After:", trees)
+    say("  kept beside the stale tree: %s" % (
+        "yes" if (trees[0].parent / "keep-me.txt").exists() else "NO"))
+    ok = (run.exit_code == 0 and wb.version_string() == "14.0.3.301"
+          and wb.installed_version() == "14.0.3.301"
+          and wb.installed_file_first_line() == "Tallowick Server 14.0.3.301"
+          and not any(t.exists() for t in trees))
 
     say()
-    wb.uninstall_product()
-    say("Server removed (msiexec /x). Running again: %s" % command)
+    say("Running again on the patched server: %s" % command)
     shot = "demo-not-found.png"
-    run = wb.run_setup(command, lang="en_US.UTF-8", screenshot=shot)
+    run = wb.run_setup(command, standin=False, lang="en_US.UTF-8", screenshot=shot)
     if run.box:
         say("  message box \"%s\": %s" % (run.box["caption"], run.box["text"].replace("\n", " / ")))
         say("  screenshot: %s" % (wb.SHOTS / shot))
         say("  the box was closed with OK")
     else:
         say("  no message box was shown")
-    say("  installer started: %s" % ("yes" if run.launched else "no"))
     say("  setup.exe exit code: %s (%s)" % (run.exit_code, MEANINGS.get(run.exit_code, "?")))
-    return ok and run.exit_code == 1 and run.box is not None and not run.launched
+    say("  the server is still at %s" % wb.version_string())
+    return (ok and run.exit_code == 1 and run.box is not None
+            and wb.version_string() == "14.0.3.301")
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@ Used by the end-to-end tests (tests/e2e) and by the demo (tools/demo.py).
 
 import hashlib
 import os
+import uuid
 import shutil
 import subprocess
 import tempfile
@@ -95,13 +96,42 @@ def reg_delete(key):
 
 # --- Windows Installer products ---------------------------------------------
 
+# The server's web folder holds version.jsp, whose first line names the build.
+VERSION_FILE = "version.jsp"
+PATCH_CODE = "{8E2F4C61-3B7A-4D95-A1C8-6F0E9D2B7A43}"
+
+
+def version_text(version):
+    return "Tallowick Server %s\n<%%= \"build %s\" %%>\n" % (version, version)
+
+
 def product_msi(version):
+    """A build of the test server: one product and upgrade code, its own
+    package code (wixl ignores Package/@Id, msibuild sets it afterwards)."""
     out = BUILD / "e2e" / "msi" / ("product-%s.msi" % version)
     if not out.exists():
-        out.parent.mkdir(parents=True, exist_ok=True)
+        payload = out.parent / version
+        payload.mkdir(parents=True, exist_ok=True)
+        (payload / VERSION_FILE).write_text(version_text(version))
         subprocess.run(["wixl", "-a", "x64", "-D", "Version=" + version, "-o", str(out),
                         str(ROOT / "tests" / "e2e" / "product.wxs")],
-                       check=True, stderr=subprocess.DEVNULL)
+                       check=True, stderr=subprocess.DEVNULL, cwd=payload)
+        package_code = "{%s}" % str(uuid.uuid5(uuid.NAMESPACE_URL, "tallowick-" + version)).upper()
+        subprocess.run(["msibuild", str(out), "-s", "Installation Database", "Tallowick test bed",
+                        "x64;1033", package_code], check=True, stderr=subprocess.DEVNULL)
+    return out
+
+
+def patch_package():
+    """The real v3 update package: 14.0.2.226 and 14.0.1.204 to 14.0.3.301,
+    written by tools/make_patch.cpp under Wine (once per build tree)."""
+    out = BUILD / "e2e" / "msp" / PACKAGE_NAME
+    if not out.exists():
+        out.parent.mkdir(parents=True, exist_ok=True)
+        wine([TESTBIN / "make_patch.exe", win(out), PATCH_CODE, win(product_msi("14.0.3.301")),
+              win(product_msi("14.0.2.226")), win(product_msi("14.0.1.204"))])
+        if not out.exists():
+            raise RuntimeError("make_patch wrote no patch package")
     return out
 
 
@@ -120,6 +150,18 @@ def installed_version():
         if "DisplayVersion" in line:
             return line.split()[-1]
     return None
+
+
+def version_string():
+    """MsiGetProductInfo(VersionString), the Windows Installer's own answer."""
+    out = wine([TESTBIN / "wtool.exe", "version", PRODUCT_CODE]).strip()
+    return out or None
+
+
+def installed_file_first_line():
+    """The first line of the server's version.jsp, or None."""
+    path = DRIVE_C / "Program Files" / "TallowickTest" / VERSION_FILE
+    return path.read_text().splitlines()[0] if path.exists() else None
 
 
 def reset_machine():
@@ -141,14 +183,17 @@ def install_standin():
 
 # --- update packages and runs -----------------------------------------------
 
-def make_package(directory, exe_name="setup.exe", with_msp=True):
-    """An update package in a folder of the prefix: setup.exe beside Files."""
+def make_package(directory, exe_name="setup.exe", with_msp=True, real_msp=False):
+    """An update package in a folder of the prefix: setup.exe beside Files,
+    with a stand-in patch package, or the real one."""
     directory = Path(directory)
     if directory.exists():
         shutil.rmtree(directory)
     (directory / "Files").mkdir(parents=True)
     shutil.copyfile(SETUP_EXE, directory / exe_name)
-    if with_msp:
+    if real_msp:
+        shutil.copyfile(patch_package(), directory / "Files" / PACKAGE_NAME)
+    elif with_msp:
         (directory / "Files" / PACKAGE_NAME).write_bytes(b"not a real patch package\n")
     return directory
 

@@ -175,6 +175,7 @@ class StaleRemoval(MachineTest):
                 os.system("rm -rf '%s'" % wb.c_path(install))
 
     def test_missing_key_or_trees_still_launch(self):
+        wb.reg_delete(wb.SERVICES_KEY)
         self.run_update(None)  # no key at all
         self.run_update("C:\\Srv\\")  # value present, trees absent
 

@@ -80,11 +80,48 @@ class Launch(MachineTest):
         self.assertEqual(run.record["package_found"], "1", run)
         self.assertEqual(run.record["cwd_long"].lower(), wb.win(package / "Files").lower())
 
-    def test_wine_real_msiexec_reports_its_error(self):
-        wb.make_package(UPD)
+
+
+class RealPatch(MachineTest):
+    """The real update package, applied by Wine's own msiexec."""
+
+    def setUp(self):
+        super().setUp()
+        self.install_dir = "C:\\Program Files\\TallowickTest\\"  # the product's InstallLocation
+
+    def check_server(self, version):
+        self.assertEqual(wb.version_string(), version)
+        self.assertEqual(wb.installed_version(), version)
+        self.assertEqual(wb.installed_file_first_line(), "Tallowick Server " + version)
+
+    def test_both_releases_are_patched_from_a_folder_with_a_blank(self):
+        for release in ("14.0.2.226", "14.0.1.204"):
+            with self.subTest(release=release):
+                wb.reset_machine()
+                wb.install_product(release)
+                self.check_server(release)
+                for tree in wb.stale_trees(self.install_dir):
+                    wb.make_tree(tree)
+                wb.make_package(wb.DRIVE_C / "Upd Dir", real_msp=True)
+                run = wb.run_setup("\"C:\\Upd Dir\\setup.exe\" /qn", standin=False,
+                                   timeout_ms=120000)
+                self.assertExit(run, 0)
+                self.check_server("14.0.3.301")
+                for tree in wb.stale_trees(self.install_dir):
+                    self.assertFalse(tree.exists(), tree)
+
+                # The same package on the patched server: not eligible.
+                run = wb.run_setup("\"C:\\Upd Dir\\setup.exe\" /qn", standin=False)
+                self.assertExit(run, 1)
+                self.assertIsNotNone(run.box, run)
+                self.check_server("14.0.3.301")
+
+    def test_a_damaged_patch_package_gives_the_installers_failure_code(self):
+        wb.install_product("14.0.2.226")
+        wb.make_package(UPD)  # a text file under the package's name
         run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin=False, timeout_ms=120000)
         self.assertNotIn(run.exit_code, (0, 1, None, "timeout"), run)
-        self.assertNotLaunched(run)
+        self.check_server("14.0.2.226")
 
 
 class NothingDestroyedWhenThePatchCannotRun(MachineTest):

@@ -8,6 +8,7 @@
 //   wtool regdel <key under HKLM>   (the key and everything below it)
 //   wtool hold <file> <ms> <flag file>  (keeps the file open, unshared, for ms)
 //   wtool mutex <name> <ms> <flag file> (holds a named mutex for ms)
+//   wtool version <product code>        (prints MsiGetProductInfo's VersionString)
 // With WTOOL_STATION set, the program runs on a desktop of a new window
 // station of its own, which no person can see (as under a service).
 // Prints "exit <code>" or "timeout". With a box info file: waits for a window
@@ -15,6 +16,8 @@
 // key<TAB>value lines), waits for the flag file (a screenshot is taken
 // meanwhile), then presses OK.
 #include "support.h"
+
+#include <msi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -172,7 +175,16 @@ static int mutex_command(wchar_t** argv) {
     return 0;
 }
 
+static int version_command(wchar_t** argv) {
+    wchar_t version[64] = {};
+    DWORD n = 64;
+    if (MsiGetProductInfoW(argv[2], L"VersionString", version, &n) != ERROR_SUCCESS) return 1;
+    printf("%s\n", utf8(version).c_str());
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return version_command(argv);
     if (argc == 5 && lstrcmpW(argv[1], L"hold") == 0) return hold_command(argv);
     if (argc == 5 && lstrcmpW(argv[1], L"mutex") == 0) return mutex_command(argv);
     if (argc >= 3 && (lstrcmpW(argv[1], L"regset") == 0 || lstrcmpW(argv[1], L"regdel") == 0)) {
