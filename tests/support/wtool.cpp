@@ -17,8 +17,6 @@
 // meanwhile), then presses OK.
 #include "support.h"
 
-#include <msi.h>
-
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -175,10 +173,16 @@ static int mutex_command(wchar_t** argv) {
     return 0;
 }
 
+// msi.dll from System32 only: the planted one sits beside this program.
 static int version_command(wchar_t** argv) {
+    typedef UINT(WINAPI * Query)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
+    HMODULE msi = LoadLibraryExW(L"msi.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    Query query = msi ? reinterpret_cast<Query>(
+                            reinterpret_cast<void*>(GetProcAddress(msi, "MsiGetProductInfoW")))
+                      : NULL;
     wchar_t version[64] = {};
     DWORD n = 64;
-    if (MsiGetProductInfoW(argv[2], L"VersionString", version, &n) != ERROR_SUCCESS) return 1;
+    if (query == NULL || query(argv[2], L"VersionString", version, &n) != ERROR_SUCCESS) return 1;
     printf("%s\n", utf8(version).c_str());
     return 0;
 }
