@@ -6,8 +6,8 @@
 #include "stale.h"
 
 long remove_stale_components(const wchar_t* key_path, const wchar_t* value_name) {
-    // Wide: a folder name outside the ANSI code page is found, and a code
-    // page 932 name whose last trail byte is 0x5C still gets its separator.
+    // Wide: a folder name outside the ANSI code page is found, and no code
+    // page 932 trail byte of 0x5C is taken for a separator.
     wchar_t install_dir[kRegistryTextChars];
     bool read = false;
     // No view flag: a 64-bit process reads the 64-bit view.

@@ -64,6 +64,11 @@ void mark_deleted(HANDLE handle) {
     NtSetInformationFile(handle, &io, &disposition, sizeof disposition, FileDispositionInformation);
 }
 
+// What a listing says about one of its entries.
+EntryFacts listed_entry(const FILE_ID_BOTH_DIR_INFORMATION& entry) {
+    return EntryFacts{entry.FileAttributes, entry.FileId.QuadPart};
+}
+
 void remove_entry(HANDLE parent, const wchar_t* name, size_t length, const EntryFacts& listed,
                   int depth);
 
@@ -80,8 +85,7 @@ void remove_contents(HANDLE dir, int depth) {
                 reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(buffer + offset);
             size_t length = entry->FileNameLength / sizeof(wchar_t);
             if (!is_self_or_parent(entry->FileName, length)) {
-                EntryFacts listed = {entry->FileAttributes, entry->FileId.QuadPart};
-                remove_entry(dir, entry->FileName, length, listed, depth + 1);
+                remove_entry(dir, entry->FileName, length, listed_entry(*entry), depth + 1);
             }
             if (entry->NextEntryOffset == 0) break;
             offset += entry->NextEntryOffset;
@@ -133,10 +137,7 @@ bool listed_facts(HANDLE dir, const wchar_t* name, size_t length, EntryFacts* fa
                                          FileIdBothDirectoryInformation, TRUE, &mask, TRUE))) {
         return false;
     }
-    const FILE_ID_BOTH_DIR_INFORMATION* entry =
-        reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(buffer);
-    facts->attributes = entry->FileAttributes;
-    facts->file_id = entry->FileId.QuadPart;
+    *facts = listed_entry(*reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(buffer));
     return true;
 }
 

@@ -32,13 +32,6 @@ bool text_copy(C* dst, size_t cap, const C* src) {
 }
 
 template <typename C>
-bool text_equal(const C* a, const C* b) {
-    size_t i = 0;
-    while (a[i] != 0 && a[i] == b[i]) ++i;
-    return a[i] == b[i];
-}
-
-template <typename C>
 bool text_ends_with(const C* s, C c) {
     size_t n = text_length(s);
     return n > 0 && s[n - 1] == c;
