@@ -26,15 +26,18 @@ build: bootstrap $(BUILD)/CMakeCache.txt
 native: bootstrap $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j $(JOBS)
 
-# SIGN_PFX=<.pfx> SIGN_PASS_FILE=<password file> [SIGN_TIMESTAMP=<url>] signs setup.exe.
+# MSP=<patch package> puts it in Files, lists it in SHA256SUMS and zips the
+# package. SIGN_PFX=<.pfx> SIGN_PASS_FILE=<password file> [SIGN_TIMESTAMP=<url>]
+# signs setup.exe.
 package: build
-	SIGN_PFX=$(SIGN_PFX) SIGN_PASS_FILE=$(SIGN_PASS_FILE) SIGN_TIMESTAMP=$(SIGN_TIMESTAMP) \
-	  tools/package $(BUILD)
+	MSP=$(MSP) SIGN_PFX=$(SIGN_PFX) SIGN_PASS_FILE=$(SIGN_PASS_FILE) \
+	  SIGN_TIMESTAMP=$(SIGN_TIMESTAMP) tools/package $(BUILD)
 
 test: build native
 	$(XVFB) ctest --test-dir $(BUILD) --output-on-failure
 
-demo: package
+# The demo makes its package with tools/package and the test bed's real patch.
+demo: build
 	$(XVFB) python3 tools/demo.py
 
 FUZZ := $(BUILD)/fuzz

@@ -154,7 +154,7 @@ def measure():
 
     # Where the time goes: the same program stopped before the launch (no
     # patch package), and an empty program.
-    wb.make_package(wb.DRIVE_C / "NoPkg", with_msp=False)
+    wb.make_package(wb.DRIVE_C / "NoPkg", msp=None)
     shutil.copyfile(wb.BUILD / "benchbin" / "empty_winmain.exe", wb.DRIVE_C / "empty.exe")
     runs = {
         "setup.exe, whole eligible run, empty trees": empty_trees_run,

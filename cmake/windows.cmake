@@ -12,7 +12,9 @@ target_compile_options(portable PRIVATE ${SIZE_FLAGS})
 
 set(WINDOWS_SOURCES
   src/common/registry_win.cpp
+  src/common/system_dll_win.cpp
   src/app/package_win.cpp
+  src/app/package_check_win.cpp
   src/app/installed_win.cpp
   src/messages/messages_win.cpp
   src/cleanup/stale_win.cpp

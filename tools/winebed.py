@@ -183,18 +183,56 @@ def install_standin():
 
 # --- update packages and runs -----------------------------------------------
 
-def make_package(directory, exe_name="setup.exe", with_msp=True, real_msp=False):
-    """An update package in a folder of the prefix: setup.exe beside Files,
-    with a stand-in patch package, or the real one."""
+def make_package(directory, exe_name="setup.exe", msp="real", sums=False):
+    """An update package in a folder of the prefix: setup.exe beside Files
+    holding the real patch package (msp="real"), a text file under its name
+    ("text"), given bytes, or nothing (None); with sums, a SHA256SUMS as
+    tools/package writes it."""
     directory = Path(directory)
     if directory.exists():
         shutil.rmtree(directory)
     (directory / "Files").mkdir(parents=True)
     shutil.copyfile(SETUP_EXE, directory / exe_name)
-    if real_msp:
-        shutil.copyfile(patch_package(), directory / "Files" / PACKAGE_NAME)
-    elif with_msp:
-        (directory / "Files" / PACKAGE_NAME).write_bytes(b"not a real patch package\n")
+    package = directory / "Files" / PACKAGE_NAME
+    if msp == "real":
+        shutil.copyfile(patch_package(), package)
+    elif msp == "text":
+        package.write_bytes(b"not a real patch package\n")
+    elif msp is not None:
+        package.write_bytes(msp)
+    if sums:
+        write_sums(directory, patch_package().read_bytes() if msp != "real" else None)
+    return directory
+
+
+def write_sums(directory, msp_bytes=None):
+    """SHA256SUMS for the package folder: the patch package's line gives the
+    digest of msp_bytes (by default of the file in Files), then setup.exe."""
+    directory = Path(directory)
+    package = directory / "Files" / PACKAGE_NAME
+    if msp_bytes is None:
+        msp_bytes = package.read_bytes()
+    lines = ["%s  Files/%s" % (hashlib.sha256(msp_bytes).hexdigest(), PACKAGE_NAME)]
+    setup = directory / "setup.exe"
+    if setup.exists():
+        lines.append("%s  setup.exe" % hashlib.sha256(setup.read_bytes()).hexdigest())
+    (directory / "SHA256SUMS").write_text("\n".join(lines) + "\n")
+
+
+def vendor_package(directory, msp=None):
+    """The update package exactly as tools/package lays it out (MSP: the real
+    patch), copied into a folder of the prefix."""
+    with tempfile.TemporaryDirectory() as build:
+        (Path(build) / "bin").mkdir()
+        shutil.copyfile(SETUP_EXE, Path(build) / "bin" / "setup.exe")
+        env = dict(os.environ, MSP=str(msp or patch_package()))
+        env.pop("SIGN_PFX", None)
+        subprocess.run([str(ROOT / "tools" / "package"), build], env=env, check=True,
+                       stdout=subprocess.DEVNULL)
+        directory = Path(directory)
+        if directory.exists():
+            shutil.rmtree(directory)
+        shutil.copytree(Path(build) / "package", directory)
     return directory
 
 
@@ -285,9 +323,16 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
     shooter = threading.Thread(target=shoot)
     shooter.start()
     try:
-        out = wine([TESTBIN / "wtool.exe", "run", str(timeout_ms), command_line,
-                    cwd or "-", win(info), win(flag)],
-                   extra=env, lang=lang, timeout=timeout_ms / 1000 + 60)
+        # Wine's CreateProcessW now and then fails with 1359 (ERROR_INTERNAL_ERROR)
+        # before setup.exe runs at all; only such a start is tried again, never
+        # a run that started.
+        for _ in range(4):
+            out = wine([TESTBIN / "wtool.exe", "run", str(timeout_ms), command_line,
+                        cwd or "-", win(info), win(flag)],
+                       extra=env, lang=lang, timeout=timeout_ms / 1000 + 60)
+            if "startfail 1359" not in out:
+                break
+            time.sleep(0.5)
     finally:
         stop.set()
         shooter.join()

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "../common/registry_win.h"
+#include "../common/system_dll_win.h"
 #include "installed.h"
 
 namespace {
@@ -10,29 +11,12 @@ typedef UINT(WINAPI* MsiGetProductInfoAFn)(LPCSTR, LPCSTR, LPSTR, LPDWORD);
 
 const DWORD kValueBytes = 260;
 
-// Loaded once for the run and left to the process exit: both rows of the
-// release table ask, and msi.dll drags in a dozen DLLs each time it loads.
-MsiGetProductInfoAFn product_info_query() {
-    static bool loaded = false;
-    static MsiGetProductInfoAFn query = NULL;
-    if (!loaded) {
-        loaded = true;
-        // From System32 only: a static import would be resolved from the
-        // program's own folder first, and an msi.dll planted there would run elevated.
-        HMODULE msi = LoadLibraryExW(L"msi.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (msi != NULL) {
-            // Through void*: GetProcAddress returns a generic function pointer.
-            query = reinterpret_cast<MsiGetProductInfoAFn>(
-                reinterpret_cast<void*>(GetProcAddress(msi, "MsiGetProductInfoA")));
-        }
-    }
-    return query;
-}
-
 }  // namespace
 
 int installer_test(const EligibleRelease& release) {
-    MsiGetProductInfoAFn query = product_info_query();
+    // msi.dll drags in a dozen DLLs; it is loaded once and kept for the run.
+    MsiGetProductInfoAFn query =
+        system_function<MsiGetProductInfoAFn>(L"msi.dll", "MsiGetProductInfoA");
     if (query == NULL) return kNoData;
     char value[kValueBytes] = {};
     DWORD length = kValueBytes;

@@ -11,12 +11,16 @@
 #include "command_line.h"
 #include "installed.h"
 #include "package.h"
+#include "package_check_win.h"
 #include "package_win.h"
 
 namespace {
 
-// One literal for the product code: the release table and the uninstall key.
+// One literal each for the product code (the release table, the uninstall
+// key, the patch's target) and the patch package's name (on disk and in
+// SHA256SUMS).
 #define PRODUCT_CODE "{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}"
+#define PATCH_PACKAGE "TallowickServer14v3Update.msp"
 
 const EligibleRelease kReleaseTable[] = {
     {PRODUCT_CODE, "14.0.1.204"},
@@ -27,7 +31,8 @@ const char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" PRODUCT_CODE;
 const wchar_t kServicesKey[] = L"SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\Services";
 const wchar_t kStrippedSwitch[] = L"/s";
-const wchar_t kPatchPackage[] = L"TallowickServer14v3Update.msp";
+const wchar_t kPatchPackage[] = L"" PATCH_PACKAGE;
+const char kListedPackage[] = "Files/" PATCH_PACKAGE;
 const int kForwardedCapacity = 1000;
 
 // Written once, before any check; read by the launch.
@@ -48,30 +53,40 @@ bool eligible_release_installed() {
     return eligible;
 }
 
-bool patch_package_present() {
-    wchar_t path[kCommandCapacity] = {};
-    if (!text_copy(path, kCommandCapacity, g_payload_directory) ||
-        !text_append(path, kCommandCapacity, kPatchPackage)) {
-        return false;
-    }
+bool patch_package_present(const wchar_t* path) {
     DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 unsigned long update_run(const wchar_t* tail) {
-    bool payload_ready = resolve_payload_directory(g_payload_directory);
+    wchar_t package_dir[kPackageCapacity];
+    bool payload_ready =
+        resolve_package_directory(package_dir) &&
+        path_in_folder(package_dir, L"Files\\", g_payload_directory, kPayloadCapacity);
     if (!eligible_release_installed()) {
         show_not_found_message();
         return kExitNotEligible;
     }
-    // Nothing is removed until the patch is known to be able to run.
-    if (!payload_ready) return kExitPathTooLong;
-    if (!patch_package_present()) return kExitPatchMissing;
+    // Nothing is removed until the patch is known to be able to run. Each
+    // check below refuses with its own code and changes nothing.
+    wchar_t package_path[kFilePathCapacity];
+    wchar_t sums_path[kFilePathCapacity];
+    if (!payload_ready ||
+        !path_in_folder(g_payload_directory, kPatchPackage, package_path, kFilePathCapacity) ||
+        !path_in_folder(package_dir, L"SHA256SUMS", sums_path, kFilePathCapacity)) {
+        return kExitPathTooLong;
+    }
+    if (!patch_package_present(package_path)) return kExitPatchMissing;
+    unsigned long refused = check_package_whole(sums_path, package_path, kListedPackage);
+    // A package known to be cut short never reaches msi.dll, which may hang
+    // or crash on one.
+    if (refused == ERROR_SUCCESS) refused = check_package_target(L"" PRODUCT_CODE, package_path);
+    if (refused != ERROR_SUCCESS) return refused;
+
     wchar_t forwarded[kForwardedCapacity];
     filter_arguments(tail, kStrippedSwitch, forwarded, kForwardedCapacity);
     PatchLaunch launch;
-    unsigned long refused =
-        prepare_patch_launch(forwarded, kPatchPackage, g_payload_directory, &launch);
+    refused = prepare_patch_launch(forwarded, package_path, &launch);
     if (refused != ERROR_SUCCESS) return refused;
 
     // An installation in progress holds the Windows Installer; the patch would

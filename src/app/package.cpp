@@ -1,4 +1,4 @@
-// The package directory and the payload directory, as text.
+// The package directory and the paths in it, as text.
 #include "package.h"
 
 #include "../common/text.h"
@@ -18,11 +18,11 @@ bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size
     return true;
 }
 
-bool payload_directory_from_package(const wchar_t* package_dir, wchar_t* payload, size_t cap) {
+bool path_in_folder(const wchar_t* folder, const wchar_t* name, wchar_t* out, size_t cap) {
     wchar_t text[kPackageCapacity + 8] = {};
-    bool fits = text_copy(text, kPackageCapacity, package_dir) &&
+    bool fits = text_copy(text, kPackageCapacity, folder) &&
                 (text_ends_with(text, L'\\') || text_ends_with(text, L'/') ||
                  text_append(text, kPackageCapacity, L"\\")) &&
-                text_append(text, kPackageCapacity, L"Files\\");
-    return fits && text_copy(payload, cap, text);
+                text_append(text, kPackageCapacity, name);
+    return fits && text_copy(out, cap, text);
 }

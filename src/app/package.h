@@ -1,17 +1,20 @@
-// The package directory and the payload directory (the "Files" folder beside
-// the program), as text.
+// The package directory, and the paths in it (the "Files" folder, the patch
+// package, SHA256SUMS), as text.
 #pragma once
 
 #include <stddef.h>
 
 const size_t kPackageCapacity = 1000;
 const size_t kPayloadCapacity = 260;
+// The package file and SHA256SUMS are opened by path, without the \\?\ form:
+// the manifest does not declare long paths, so Windows refuses longer ones.
+const size_t kFilePathCapacity = 260;  // MAX_PATH
 
 // Copies the program path, lower-cased in A-Z only, up to and including its
 // last backslash or slash into dir. Returns false when the path holds no
 // separator or when it does not fit.
 bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size_t cap);
 
-// The package directory with "Files\" after it, adding the separator when the
-// directory lacks one. False, and payload untouched, when it does not fit.
-bool payload_directory_from_package(const wchar_t* package_dir, wchar_t* payload, size_t cap);
+// folder, a separator when it lacks one, then name. False, and out
+// untouched, when it does not fit cap.
+bool path_in_folder(const wchar_t* folder, const wchar_t* name, wchar_t* out, size_t cap);

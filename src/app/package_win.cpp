@@ -1,4 +1,4 @@
-// Resolves the payload directory from the running program's own file.
+// Resolves the package directory from the running program's own file.
 #include <windows.h>
 
 #include "../common/text.h"
@@ -17,16 +17,15 @@ void shorten_wide(wchar_t* dir) {
 
 }  // namespace
 
-bool resolve_payload_directory(wchar_t* payload) {
-    payload[0] = 0;
+bool resolve_package_directory(wchar_t* dir) {
+    dir[0] = 0;
     // The module's own path, not the command line's first word: that is
     // whatever the parent wrote there, and may be relative or no path at all.
     wchar_t program[kPackageCapacity] = {};
     DWORD n = GetModuleFileNameW(NULL, program, kPackageCapacity);
     // A result that fills the buffer was cut, and a cut path names another folder.
     if (n == 0 || n >= kPackageCapacity) return false;
-    wchar_t dir[kPackageCapacity] = {};
     if (!package_directory_from_path(program, dir, kPackageCapacity)) return false;
     shorten_wide(dir);
-    return payload_directory_from_package(dir, payload, kPayloadCapacity);
+    return true;
 }

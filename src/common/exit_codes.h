@@ -10,7 +10,10 @@ const unsigned long kExitPathTooLong = 206;      // ERROR_FILENAME_EXCED_RANGE
 const unsigned long kExitInstallFailure = 1603;  // ERROR_INSTALL_FAILURE
 const unsigned long kExitInstallRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
 const unsigned long kExitPatchMissing = 1635;    // ERROR_PATCH_PACKAGE_OPEN_FAILED, as msiexec
+const unsigned long kExitPatchInvalid = 1636;    // ERROR_PATCH_PACKAGE_INVALID: not as listed
 const unsigned long kExitCommandTooLong = 1639;  // ERROR_INVALID_COMMAND_LINE
+// The Windows Installer's own status for a patch it will not apply is passed
+// on as it is: typically 1642 (ERROR_PATCH_TARGET_NOT_FOUND) or 1636.
 
 // What the run reports for the launched process's own exit code: a cmd or
 // msiexec that ended with 1 (killed, a syntax error) failed; it must not

@@ -15,19 +15,28 @@ bool needs_quotes(const wchar_t* path) {
     return false;
 }
 
-bool build_patch_command(const wchar_t* system_dir, const wchar_t* payload, const wchar_t* package,
-                         const wchar_t* args, wchar_t* out, size_t cap) {
-    wchar_t package_path[kCommandCapacity] = {};
-    if (!text_copy(package_path, kCommandCapacity, payload) ||
-        !text_append(package_path, kCommandCapacity, package)) {
-        return false;
+bool cmd_would_expand(const wchar_t* path) {
+    const wchar_t* first = nullptr;
+    const wchar_t* last = nullptr;
+    for (const wchar_t* p = path; *p != 0; ++p) {
+        if (*p != L'%') continue;
+        if (first == nullptr) first = p;
+        last = p;
     }
+    return first != nullptr && last - first > 1;
+}
+
+bool build_patch_command(const wchar_t* system_dir, const wchar_t* package_path,
+                         const wchar_t* args, wchar_t* out, size_t cap) {
+    // The path msiexec gets must be the one that was checked.
+    if (cmd_would_expand(package_path)) return false;
     const wchar_t* quote = needs_quotes(package_path) ? L"\"" : L"";
     wchar_t command[kCommandCapacity] = {};
     bool fits =
         // /D: cmd runs no AutoRun command from HKCU or HKLM, which any process
         // of the user could have set to run elevated before the installer.
-        text_append(command, kCommandCapacity, L"/D /C ") &&
+        // /V:OFF: "!NAME!" stays as typed, whatever DelayedExpansion says.
+        text_append(command, kCommandCapacity, L"/D /V:OFF /C ") &&
         text_append(command, kCommandCapacity, system_dir) &&
         text_append(command, kCommandCapacity, L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p ") &&
         text_append(command, kCommandCapacity, quote) &&

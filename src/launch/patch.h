@@ -1,5 +1,5 @@
 // The patch command: the command line that runs the Windows Installer on the
-// patch package through "cmd.exe /D /C".
+// patch package through "cmd.exe /D /V:OFF /C".
 #pragma once
 
 #include <stddef.h>
@@ -11,10 +11,15 @@ const size_t kSystemPathCapacity = 260;
 // one of &()[]{}^=;!'+, and the backquote.
 bool needs_quotes(const wchar_t* path);
 
-// "/D /C <system>\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p <payload><package> <args>",
+// True when cmd.exe could replace part of the path: it expands %NAME%, inside
+// double quotes too, so two percent signs with text between them may not
+// reach msiexec as they are. "%%" and a single "%" stay as typed.
+bool cmd_would_expand(const wchar_t* path);
+
+// "/D /V:OFF /C <system>\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p <package path> <args>",
 // the package path in double quotes when needs_quotes says so. False, and
-// out untouched, when it does not fit cap.
-bool build_patch_command(const wchar_t* system_dir, const wchar_t* payload, const wchar_t* package,
+// out untouched, when it does not fit cap or when cmd_would_expand the path.
+bool build_patch_command(const wchar_t* system_dir, const wchar_t* package_path,
                          const wchar_t* args, wchar_t* out, size_t cap);
 
 // "<system>\cmd.exe"; false when it does not fit cap.
@@ -31,8 +36,8 @@ struct PatchLaunch {
 bool installer_busy();
 
 // Builds the launch; returns 0, or the exit code that ends the run instead.
-unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package,
-                                   const wchar_t* payload, PatchLaunch* launch);
+unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_path,
+                                   PatchLaunch* launch);
 
 // Starts the patch command hidden in the payload directory, waits for its
 // end and returns the exit code to report (installer_exit_code), or a launch

@@ -34,16 +34,15 @@ bool installer_busy() {
     return GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package,
-                                   const wchar_t* payload, PatchLaunch* launch) {
+unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_path,
+                                   PatchLaunch* launch) {
     wchar_t system_dir[kSystemPathCapacity] = {};
     UINT n = GetSystemDirectoryW(system_dir, kSystemPathCapacity);
     if (n == 0 || n >= kSystemPathCapacity) return launch_failure_code(GetLastError());
     ZeroMemory(launch, sizeof *launch);
-    if (!build_patch_command(system_dir, payload, package, args, launch->command,
-                             kCommandCapacity) ||
+    if (!build_patch_command(system_dir, package_path, args, launch->command, kCommandCapacity) ||
         !build_application_name(system_dir, launch->application, kSystemPathCapacity)) {
-        return kExitCommandTooLong;  // never launched cut short
+        return kExitCommandTooLong;  // never launched cut short, nor changed by cmd
     }
     return ERROR_SUCCESS;
 }
@@ -57,7 +56,7 @@ unsigned long run_patch_launch(PatchLaunch* launch, const wchar_t* payload) {
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof process);
     // CreateProcessW may write into the command line, so it gets the
-    // writable buffer; the command starts with "/D /C", not with cmd's name.
+    // writable buffer; the command starts with "/D", not with cmd's name.
     if (!CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
                         NORMAL_PRIORITY_CLASS, NULL, payload, &startup, &process)) {
         return launch_failure_code(GetLastError());

@@ -17,7 +17,7 @@ UPD = wb.DRIVE_C / "Upd"
 SRV = "C:\\Srv\\"
 DECOY = wb.DRIVE_C / "Decoy"
 TREE = ("a.txt", "noext", ".hidden", "sub/b.txt")
-FIXED = len("/D /C C:\\windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+FIXED = len("/D /V:OFF /C C:\\windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
             "c:\\upd\\Files\\TallowickServer14v3Update.msp ")
 NOT_ELIGIBLE, TOO_LONG, NO_PACKAGE, BAD_COMMAND, BUSY = 1, 206, 1635, 1639, 1618
 
@@ -255,13 +255,14 @@ class Matrix(MachineTest):
     # --- planted files ---
 
     def test_planted_files_are_never_loaded_or_run(self):
-        plants = {"msi.dll": "msi.dll", "version.dll": "version.dll",
+        plants = {"msi.dll": "msi.dll", "version.dll": "version.dll", "bcrypt.dll": "version.dll",
                   "cmd.exe": "planted_exe.exe", "msiexec.exe": "planted_exe.exe"}
+        wb.write_sums(UPD)  # the digest check loads bcrypt.dll
         for folder in (UPD, UPD / "Files"):
             for name, source in plants.items():
                 shutil.copyfile(wb.TESTBIN / source, folder / name)
         shutil.copyfile(wb.TESTBIN / "import_control.exe", UPD / "control.exe")
-        prefer_native = "msi,version=n,b;cmd.exe=n,b"
+        prefer_native = "msi,version,bcrypt=n,b;cmd.exe=n,b"
 
         def marks():
             return sorted(p.name for p in wb.DRIVE_C.glob("planted-*"))
@@ -275,7 +276,8 @@ class Matrix(MachineTest):
         run = wb.run_setup("C:\\Upd\\setup.exe /qn", overrides=prefer_native)
         self.check(run, {0}, True)
         self.assertEqual(marks(), loader_marks, "the updater loaded or ran a planted file")
-        self.assertNotIn("planted-msi.dll-loaded.txt", marks())
+        self.assertNotIn("planted-msi-loaded.txt", marks())
+        self.assertNotIn("planted-bcrypt.dll-loaded.txt", marks())
         self.assertNotIn("planted-cmd.exe-ran.txt", marks())
         self.assertNotIn("planted-msiexec.exe-ran.txt", marks())
         print("\nloaded by Wine's loader for a control program with setup.exe's imports:",

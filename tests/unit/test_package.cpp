@@ -39,35 +39,49 @@ TEST(PackageDirectory, TooLongIsRefused) {
     EXPECT_FALSE(package_directory_from_path(path.c_str(), dir, kPackageCapacity));
 }
 
-TEST(PayloadDirectory, FilesFolderWithOneSeparator) {
+TEST(PathInFolder, OneSeparator) {
     struct Case {
-        const wchar_t* package;
-        const wchar_t* payload;
+        const wchar_t* folder;
+        const wchar_t* name;
+        const wchar_t* path;
     } cases[] = {
-        {L"c:\\upd\\", L"c:\\upd\\Files\\"},
-        {L"C:\\UPDDIR~1\\", L"C:\\UPDDIR~1\\Files\\"},
-        {L"D:\\PKG", L"D:\\PKG\\Files\\"},  // the current directory has no trailing backslash
-        {L"D:\\", L"D:\\Files\\"},
-        {L"d:/pkg/", L"d:/pkg/Files\\"},  // fuzz finding: no second separator after a slash
+        {L"c:\\upd\\", L"Files\\", L"c:\\upd\\Files\\"},
+        {L"C:\\UPDDIR~1\\", L"Files\\", L"C:\\UPDDIR~1\\Files\\"},
+        {L"D:\\PKG", L"Files\\", L"D:\\PKG\\Files\\"},  // no trailing backslash: one is added
+        {L"D:\\", L"SHA256SUMS", L"D:\\SHA256SUMS"},
+        {L"d:/pkg/", L"Files\\", L"d:/pkg/Files\\"},  // fuzz finding: no second separator after a slash
+        {L"c:\\upd\\Files\\", L"P.msp", L"c:\\upd\\Files\\P.msp"},
     };
     for (const auto& c : cases) {
-        wchar_t payload[kPayloadCapacity] = {};
-        EXPECT_TRUE(payload_directory_from_package(c.package, payload, kPayloadCapacity));
-        EXPECT_STREQ(payload, c.payload);
+        wchar_t path[kPayloadCapacity] = {};
+        EXPECT_TRUE(path_in_folder(c.folder, c.name, path, kPayloadCapacity));
+        EXPECT_STREQ(path, c.path);
     }
 }
 
-TEST(PayloadDirectory, NeverCutAt260) {
-    // 253 + "Files\" = 259 characters: fits; one more does not.
-    std::wstring dir = L"C:\\" + std::wstring(249, L'd') + L"\\";
-    ASSERT_EQ(dir.size(), 253u);
-    wchar_t payload[kPayloadCapacity] = L"before";
-    EXPECT_TRUE(payload_directory_from_package(dir.c_str(), payload, kPayloadCapacity));
-    EXPECT_EQ(std::wstring(payload), dir + L"Files\\");
-    dir = L"C:\\" + std::wstring(250, L'd') + L"\\";
-    wcscpy(payload, L"before");
-    EXPECT_FALSE(payload_directory_from_package(dir.c_str(), payload, kPayloadCapacity));
-    EXPECT_STREQ(payload, L"before");
-    dir = L"C:\\" + std::wstring(250, L'd');  // no separator: it is added, and does not fit
-    EXPECT_FALSE(payload_directory_from_package(dir.c_str(), payload, kPayloadCapacity));
+TEST(PathInFolder, NeverCutAtMaxPath) {
+    // The payload folder, and the package path that is opened: 259 characters
+    // and the zero fit, 260 are refused (Windows would not open them).
+    struct Case {
+        size_t folder_chars;  // "C:\ddd...\"
+        const wchar_t* name;
+        bool fits;
+    } cases[] = {
+        {253, L"Files\\", true},  // 259
+        {254, L"Files\\", false},
+        {230, L"TallowickServer14v3Update.msp", true},  // 259
+        {231, L"TallowickServer14v3Update.msp", false},
+    };
+    for (const auto& c : cases) {
+        std::wstring folder = L"C:\\" + std::wstring(c.folder_chars - 4, L'd') + L"\\";
+        ASSERT_EQ(folder.size(), c.folder_chars);
+        wchar_t path[kFilePathCapacity] = L"before";
+        EXPECT_EQ(path_in_folder(folder.c_str(), c.name, path, kFilePathCapacity), c.fits)
+            << c.folder_chars;
+        EXPECT_EQ(std::wstring(path), c.fits ? folder + c.name : L"before");
+    }
+    // Without its separator the folder gets one, and then does not fit.
+    std::wstring folder = L"C:\\" + std::wstring(250, L'd');
+    wchar_t path[kPayloadCapacity] = {};
+    EXPECT_FALSE(path_in_folder(folder.c_str(), L"Files\\", path, kPayloadCapacity));
 }

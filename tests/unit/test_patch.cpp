@@ -9,37 +9,50 @@
 namespace {
 
 const wchar_t kSystem[] = L"C:\\Windows\\system32";
-const wchar_t kPackage[] = L"TallowickServer14v3Update.msp";
+const wchar_t kPackagePath[] = L"C:\\PKG\\Files\\TallowickServer14v3Update.msp";
 
 }  // namespace
 
 TEST(PatchCommand, Table) {
     struct Case {
-        const wchar_t* payload;
+        const wchar_t* package_path;
         const wchar_t* args;
-        const wchar_t* command;
+        const wchar_t* command;  // nullptr: refused
     } cases[] = {
-        {L"C:\\PKG\\Files\\", L"",
-         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
-         L"C:\\PKG\\Files\\TallowickServer14v3Update.msp "},
-        {L"C:\\PKG\\Files\\", L" /qn",
-         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
-         L"C:\\PKG\\Files\\TallowickServer14v3Update.msp  /qn"},
-        {L"c:\\upd dir\\Files\\", L"/qn",
-         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
-         L"\"c:\\upd dir\\Files\\TallowickServer14v3Update.msp\" /qn"},
-        {L"c:\\a&b^c\\Files\\", L"",
-         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
-         L"\"c:\\a&b^c\\Files\\TallowickServer14v3Update.msp\" "},
-        {L"\\\\srv\\pkg-1_2\\Files\\", L"",
-         L"/D /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
-         L"\\\\srv\\pkg-1_2\\Files\\TallowickServer14v3Update.msp "},
+        {L"C:\\PKG\\Files\\P.msp", L"",
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"C:\\PKG\\Files\\P.msp "},
+        {L"C:\\PKG\\Files\\P.msp", L" /qn",
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"C:\\PKG\\Files\\P.msp  /qn"},
+        {L"c:\\upd dir\\Files\\P.msp", L"/qn",
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"\"c:\\upd dir\\Files\\P.msp\" /qn"},
+        {L"c:\\a&b^c\\Files\\P.msp", L"",
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"\"c:\\a&b^c\\Files\\P.msp\" "},
+        {L"\\\\srv\\pkg-1_2\\Files\\P.msp", L"",
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"\\\\srv\\pkg-1_2\\Files\\P.msp "},
+        // cmd expands %NAME% inside quotes too: the path would not be the one checked.
+        {L"C:\\P%OS%Q\\Files\\P.msp", L"", nullptr},
+        {L"C:\\a%\\b%\\Files\\P.msp", L"", nullptr},
+        {L"C:\\100% Upd\\Files\\P.msp", L"",  // one sign: nothing to expand
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"\"C:\\100% Upd\\Files\\P.msp\" "},
+        {L"C:\\A%%B\\Files\\P.msp", L"",  // "%%" names no variable
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"C:\\A%%B\\Files\\P.msp "},
+        {L"C:\\A!OS!B\\Files\\P.msp", L"",  // /V:OFF: "!" is never expanded
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"\"C:\\A!OS!B\\Files\\P.msp\" "},
     };
     for (const auto& c : cases) {
-        wchar_t out[kCommandCapacity] = {};
-        ASSERT_TRUE(
-            build_patch_command(kSystem, c.payload, kPackage, c.args, out, kCommandCapacity));
-        EXPECT_STREQ(out, c.command);
+        wchar_t out[kCommandCapacity] = L"untouched";
+        EXPECT_EQ(build_patch_command(kSystem, c.package_path, c.args, out, kCommandCapacity),
+                  c.command != nullptr)
+            << c.package_path;
+        EXPECT_STREQ(out, c.command ? c.command : L"untouched");
     }
 }
 
@@ -55,18 +68,15 @@ TEST(PatchCommand, EveryCmdSpecialCharacterIsQuoted) {
 
 TEST(PatchCommand, RefusedWhenItWouldNotFit) {
     wchar_t probe[kCommandCapacity] = {};
-    ASSERT_TRUE(
-        build_patch_command(kSystem, L"C:\\PKG\\Files\\", kPackage, L"", probe, kCommandCapacity));
+    ASSERT_TRUE(build_patch_command(kSystem, kPackagePath, L"", probe, kCommandCapacity));
     size_t fixed = std::wstring(probe).size();
     std::wstring args(kCommandCapacity - 1 - fixed, L'a');  // exactly 999 characters
     wchar_t out[kCommandCapacity] = L"untouched";
-    EXPECT_TRUE(build_patch_command(kSystem, L"C:\\PKG\\Files\\", kPackage, args.c_str(), out,
-                                    kCommandCapacity));
+    EXPECT_TRUE(build_patch_command(kSystem, kPackagePath, args.c_str(), out, kCommandCapacity));
     EXPECT_EQ(std::wstring(out).size(), kCommandCapacity - 1);
     args += L'a';
     wcscpy(out, L"untouched");
-    EXPECT_FALSE(build_patch_command(kSystem, L"C:\\PKG\\Files\\", kPackage, args.c_str(), out,
-                                     kCommandCapacity));
+    EXPECT_FALSE(build_patch_command(kSystem, kPackagePath, args.c_str(), out, kCommandCapacity));
     EXPECT_STREQ(out, L"untouched");
 }
 

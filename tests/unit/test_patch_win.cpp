@@ -39,15 +39,15 @@ TEST(PatchLaunch, AProcessThatCannotStartReportsItsError) {
 
 TEST(PatchLaunch, PrepareBuildsFromTheSystemDirectory) {
     PatchLaunch launch;
-    ASSERT_EQ(prepare_patch_launch(L" /qn", L"P.msp", L"C:\\PKG\\Files\\", &launch), 0u);
+    ASSERT_EQ(prepare_patch_launch(L" /qn", L"C:\\PKG\\Files\\P.msp", &launch), 0u);
     wchar_t system_dir[MAX_PATH];
     GetSystemDirectoryW(system_dir, MAX_PATH);
     std::wstring expected =
-        std::wstring(L"/D /C ") + system_dir +
+        std::wstring(L"/D /V:OFF /C ") + system_dir +
         L"\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p C:\\PKG\\Files\\P.msp  /qn";
     EXPECT_EQ(std::wstring(launch.command), expected);
     EXPECT_EQ(std::wstring(launch.application), std::wstring(system_dir) + L"\\cmd.exe");
     std::wstring long_args(999 - 60, L'a');
-    EXPECT_EQ(prepare_patch_launch(long_args.c_str(), L"P.msp", L"C:\\PKG\\Files\\", &launch),
+    EXPECT_EQ(prepare_patch_launch(long_args.c_str(), L"C:\\PKG\\Files\\P.msp", &launch),
               static_cast<unsigned long>(ERROR_INVALID_COMMAND_LINE));
 }

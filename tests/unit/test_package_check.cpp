@@ -1,0 +1,84 @@
+// SHA256SUMS lines: which name the patch package, and with what digest.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../../src/app/package_check.h"
+
+namespace {
+
+const char kName[] = "Files/TallowickServer14v3Update.msp";
+// SHA-256 of "test".
+const std::string kHex = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
+const unsigned char kDigest[kDigestBytes] = {
+    0x9f, 0x86, 0xd0, 0x81, 0x88, 0x4c, 0x7d, 0x65, 0x9a, 0x2f, 0xea, 0xa0, 0xc5, 0x5a, 0xd0, 0x15,
+    0xa3, 0xbf, 0x4f, 0x1b, 0x2b, 0x0b, 0x82, 0x2c, 0xd1, 0x5d, 0x6c, 0x15, 0xb0, 0xf0, 0x0a, 0x08};
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(toupper(c));
+    return s;
+}
+
+}  // namespace
+
+TEST(SumsLine, Table) {
+    struct Case {
+        std::string line;
+        Listing listing;
+    } cases[] = {
+        {kHex + "  Files/TallowickServer14v3Update.msp", kListed},
+        {kHex + " *Files/TallowickServer14v3Update.msp", kListed},  // binary mode
+        {kHex + "  Files\\TallowickServer14v3Update.msp", kListed},
+        {kHex + "  files/TALLOWICKSERVER14V3UPDATE.MSP", kListed},
+        {upper(kHex) + "  Files/TallowickServer14v3Update.msp", kListed},
+        {kHex + "  Files/TallowickServer14v3Update.msp\r", kListed},          // CRLF
+        {"\\" + kHex + "  Files\\\\TallowickServer14v3Update.msp", kListed},  // escaped name
+        {kHex + "  setup.exe", kNotListed},
+        {kHex + "  Files/TallowickServer14v3Update.msp.old", kNotListed},
+        {kHex + "  Files/TallowickServer14v3Update.ms", kNotListed},
+        {kHex + "  TallowickServer14v3Update.msp", kNotListed},
+        {kHex + " Files/TallowickServer14v3Update.msp", kNotListed},  // one blank: not a sums line
+        {kHex.substr(0, 63) + "  Files/TallowickServer14v3Update.msp", kListedBadly},
+        {kHex + "0  Files/TallowickServer14v3Update.msp", kListedBadly},
+        {"", kNotListed},
+    };
+    for (const auto& c : cases) {
+        unsigned char digest[kDigestBytes] = {};
+        EXPECT_EQ(parse_sums_line(c.line.data(), c.line.size(), kName, digest), c.listing)
+            << c.line;
+        if (c.listing == kListed) {
+            EXPECT_TRUE(digest_equal(digest, kDigest)) << c.line;
+        }
+    }
+}
+
+TEST(SumsList, EveryLineThatNamesThePackageMustAgree) {
+    std::string other = std::string(64, 'a');
+    struct Case {
+        std::string text;
+        Listing listing;
+    } cases[] = {
+        {other + "  setup.exe\n" + kHex + "  Files/TallowickServer14v3Update.msp\n", kListed},
+        {"\xEF\xBB\xBF" + kHex + "  Files/TallowickServer14v3Update.msp", kListed},  // BOM
+        {other + "  setup.exe\n", kNotListed},
+        {"", kNotListed},
+        {kHex + "  Files/TallowickServer14v3Update.msp\n" + upper(kHex) +
+             " *Files\\TallowickServer14v3Update.msp\n",
+         kListed},
+        {kHex + "  Files/TallowickServer14v3Update.msp\n" + other +
+             "  Files/TallowickServer14v3Update.msp\n",
+         kListedBadly},
+    };
+    for (const auto& c : cases) {
+        unsigned char digest[kDigestBytes] = {};
+        EXPECT_EQ(find_listed_digest(c.text.data(), c.text.size(), kName, digest), c.listing)
+            << c.text;
+        if (c.listing == kListed) {
+            EXPECT_TRUE(digest_equal(digest, kDigest)) << c.text;
+        }
+    }
+    unsigned char changed[kDigestBytes];
+    for (size_t k = 0; k < kDigestBytes; ++k) changed[k] = kDigest[k];
+    changed[kDigestBytes - 1] ^= 1;
+    EXPECT_FALSE(digest_equal(changed, kDigest));
+}
