@@ -2,11 +2,13 @@
 administrator would run it, with a report in plain words.
 
 It uses its own Wine prefix (build/wine/demo-prefix), installs release
-14.0.2.226 of the server from a real MSI, puts the two stale web-component
-trees under its installation folder and runs setup.exe /qn from a package
-folder whose name has a blank, with the real v3 patch package and Wine's own
-msiexec. Then it runs the package again on the patched server, which is no
-longer eligible. The prefix is left as the demo ended, so that anyone can
+14.0.2.226 of the server from a real MSI and puts the two stale
+web-component trees under its installation folder. It makes the update
+package as the vendor ships it (tools/package with the real v3 patch: Files,
+SHA256SUMS, the zip), first runs a copy whose patch package was cut to half
+its size (refused, nothing changed), then runs setup.exe /qn from the package
+folder, whose name has a blank, with Wine's own msiexec. Then it runs the
+package again on the patched server, which is no longer eligible. The prefix is left as the demo ended, so that anyone can
 look inside. Message boxes are drawn inside Wine's virtual desktop, with
 their title bar, as a person sees them on Windows.
 """
@@ -34,6 +36,7 @@ MEANINGS = {
     1618: "another installation is running",
     1627: "the installer could not run the patch (Wine's code for an unreadable package)",
     1635: "the patch package is missing from the Files folder",
+    1636: "the patch package is not the one SHA256SUMS lists (cut short or changed)",
     1639: "the patch command would be too long",
     1642: "the patch does not apply to this installation",
     3010: "the patch was applied; a restart is needed",
@@ -86,6 +89,28 @@ def report(title, trees):
         say("  stale tree %s: %s" % (wb.win(tree), state))
 
 
+def refused_copy(package, trees):
+    """A copy of the package whose patch package did not finish copying."""
+    cut = wb.DRIVE_C / "Update Package (cut)"
+    if cut.exists():
+        shutil.rmtree(cut)
+    shutil.copytree(package, cut)
+    msp = cut / "Files" / wb.PACKAGE_NAME
+    whole = msp.read_bytes()
+    msp.write_bytes(whole[:len(whole) // 2])
+    command = "\"%s\\setup.exe\" /qn" % wb.win(cut)
+    say("Running a copy whose patch package was cut to %d of its %d bytes: %s"
+        % (len(whole) // 2, len(whole), command))
+    run = wb.run_setup(command, standin=False, timeout_ms=120000)
+    say("  setup.exe exit code: %s (%s)" % (run.exit_code, MEANINGS.get(run.exit_code, "?")))
+    for tree in trees:
+        say("  stale tree %s: %s" % (wb.win(tree), "still present" if tree.exists() else "GONE"))
+    say("  the server is still at %s" % wb.version_string())
+    shutil.rmtree(cut)
+    return (run.exit_code == 1636 and all(t.exists() for t in trees)
+            and wb.version_string() == "14.0.2.226")
+
+
 def demo():
     say("== Tallowick Server 14 v3 update: demo under Wine ==")
     say("Wine prefix: %s" % wb.PREFIX)
@@ -98,16 +123,19 @@ def demo():
     wb.make_tree(trees[0].parent, ("keep-me.txt",))
     say("Installed from its MSI: Tallowick Server 14 release 14.0.2.226 in %s" % install_dir)
 
+    subprocess.run([str(ROOT / "tools" / "package"), str(BUILD)], check=True,
+                   env=dict(os.environ, MSP=str(wb.patch_package())))
     package = wb.DRIVE_C / "Update Package"
     if package.exists():
         shutil.rmtree(package)
     shutil.copytree(BUILD / "package", package)
-    shutil.copyfile(wb.patch_package(), package / "Files" / wb.PACKAGE_NAME)
-    say("Update package: %s (setup.exe, Files\\%s, the real patch package)"
+    say("Update package: %s (setup.exe, Files\\%s, SHA256SUMS), as tools/package made it"
         % (wb.win(package), wb.PACKAGE_NAME))
 
     say()
     report("Before:", trees)
+    say()
+    ok = refused_copy(package, trees)
     say()
     command = "\"%s\\setup.exe\" /qn" % wb.win(package)
     say("Running: %s   (Wine's own msiexec applies the patch)" % command)
@@ -120,7 +148,7 @@ def demo():
     report("After:", trees)
     say("  kept beside the stale tree: %s" % (
         "yes" if (trees[0].parent / "keep-me.txt").exists() else "NO"))
-    ok = (run.exit_code == 0 and wb.version_string() == "14.0.3.301"
+    ok = (ok and run.exit_code == 0 and wb.version_string() == "14.0.3.301"
           and wb.installed_version() == "14.0.3.301"
           and wb.installed_file_first_line() == "Tallowick Server 14.0.3.301"
           and not any(t.exists() for t in trees))

@@ -9,6 +9,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import zipfile
 from pathlib import Path
 
 from bed import MachineTest
@@ -51,6 +52,20 @@ class Reproducible(unittest.TestCase):
             self.assertEqual(sha256(first), sha256(second))
             self.assertEqual(sha256(first), sha256(wb.SETUP_EXE))
             self.assertNotIn(a.encode(), first.read_bytes())
+            # The shipped zip, with the patch package, from each build.
+            zips = []
+            for build in (Path(a) / "out", Path(b) / "build-2"):
+                subprocess.run([str(wb.ROOT / "tools" / "package"), str(build)],
+                               env=dict(os.environ, MSP=str(wb.patch_package())), check=True,
+                               stdout=subprocess.DEVNULL)
+                zips.append(build / "TallowickServer14v3Update.zip")
+                time.sleep(1.5)
+            self.assertEqual(sha256(zips[0]), sha256(zips[1]))
+            with zipfile.ZipFile(zips[0]) as z:
+                self.assertEqual(z.namelist(), ["Files/", "Files/" + wb.PACKAGE_NAME,
+                                                "SHA256SUMS", "setup.exe"])
+                self.assertEqual(z.read("Files/" + wb.PACKAGE_NAME),
+                                 wb.patch_package().read_bytes())
 
 
 class Signing(MachineTest):
