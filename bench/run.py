@@ -76,6 +76,43 @@ def tree_removal(folders):
     return entries, {name: spread(values) for name, values in samples.items()}
 
 
+def package_checks(whole_run):
+    """The package checks alone (bench/package_check), on the real patch and
+    on a 100 MB file under the package's name, against the whole eligible run."""
+    packages = {"real patch (%d bytes)" % wb.patch_package().stat().st_size: "Chk",
+                "100 MB file": "Big"}
+    wb.make_package(wb.DRIVE_C / "Chk", sums=True)
+    big = wb.make_package(wb.DRIVE_C / "Big", msp=None)
+    with open(big / "Files" / wb.PACKAGE_NAME, "wb") as f:
+        f.truncate(100 * 1000 * 1000)  # zeros: no patch, so the installer refuses it at once
+    wb.write_sums(big)
+    samples = {(name, check): [] for name in packages for check in ("whole", "target")}
+    statuses = {}
+    for _ in range(REPEAT * 2):
+        for name, folder in packages.items():
+            out = wb.wine([wb.BUILD / "benchbin" / "package_check.exe",
+                           "C:\\%s\\SHA256SUMS" % folder,
+                           "C:\\%s\\Files\\%s" % (folder, wb.PACKAGE_NAME), wb.PRODUCT_CODE])
+            for line in out.split("\n"):
+                if line.strip():
+                    check, status, seconds = line.split()
+                    samples[(name, check)].append(float(seconds))
+                    statuses[(name, check)] = status
+    shutil.rmtree(big)
+    what = {"whole": "digest: SHA256SUMS, SHA-256 through CNG (bcrypt.dll loaded)",
+            "target": "Windows Installer verdict (MsiDeterminePatchSequenceW)"}
+    lines = ["## 3. Package checks before anything changes", "",
+             "| package | check | result | seconds | vs whole eligible run |",
+             "|---|---|---|---|---|"]
+    for (name, check), values in samples.items():
+        med, lo, hi = spread(values)
+        lines.append("| %s | %s | %s | %.4f (%.4f-%.4f) | %.3f |" % (
+            name, what[check], statuses[(name, check)], med, lo, hi, med / whole_run))
+    lines += ["", "The whole eligible run (section 2, which includes both checks on the real "
+              "patch): %.3f s." % whole_run, ""]
+    return lines
+
+
 def proc_cpu(pid):
     fields = Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / TICKS  # utime + stime
@@ -126,9 +163,11 @@ def main():
 def measure():
     wb.install_standin()
     wb.reset_machine()
-    wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
+    # A real server: the product installed, so the Windows Installer judges the
+    # patch; the vendor's package, so its digest is checked.
+    wb.install_product("14.0.2.226")
     wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", INSTALL)
-    wb.make_package(wb.DRIVE_C / "Upd")
+    wb.make_package(wb.DRIVE_C / "Upd", sums=True)
     lines = ["# setup.exe benchmarks under Wine", "",
              "Median of %d runs (min-max). Ratios are against baselines measured in this run." % REPEAT,
              ""]
@@ -175,13 +214,14 @@ def measure():
         med, lo, hi = spread(values)
         lines.append("| %s | %.3f (%.3f-%.3f) | %.2f |" % (name, med, lo, hi, med / floor))
     lines += ["", "Goal: the whole run within 1.10 of the floor.", ""]
+    lines += package_checks(statistics.median(samples["setup.exe, whole eligible run, empty trees"]))
 
     if TWK.exists():
         shutil.rmtree(TWK)
     costs = [waiting_cost() for _ in range(REPEAT)]
     u = spread([c[0] for c in costs])
     w = spread([c[1] for c in costs])
-    lines += ["## 3. The cost of waiting (stand-in runs 5 s)", "",
+    lines += ["## 4. The cost of waiting (stand-in runs 5 s)", "",
               "| process | CPU seconds per second of waiting |", "|---|---|",
               "| setup.exe (exit poll: GetExitCodeProcess + Sleep(1)) | %.4f (%.4f-%.4f) |" % u,
               "| wineserver, same window | %.4f (%.4f-%.4f) |" % w, ""]
@@ -191,11 +231,11 @@ def measure():
     dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(wb.SETUP_EXE)],
                           capture_output=True, text=True).stdout
     imports = ", ".join(sorted(re.findall(r"DLL Name: (\S+)", dump)))
-    lines += ["## 4. Footprint", "",
+    lines += ["## 5. Footprint", "",
               "| file | bytes | ratio |", "|---|---|---|",
               "| setup.exe | %d | %.2f |" % (size, size / empty),
               "| empty WinMain, same flags | %d | 1.00 |" % empty, "",
-              "Imports of setup.exe: %s. Goal: at most 24 KiB (24,576 bytes)." % imports, ""]
+              "Imports of setup.exe: %s. Goal: under 28 KiB (28,672 bytes)." % imports, ""]
     return "\n".join(lines)
 
 

@@ -49,7 +49,8 @@ TEST(PathInFolder, OneSeparator) {
         {L"C:\\UPDDIR~1\\", L"Files\\", L"C:\\UPDDIR~1\\Files\\"},
         {L"D:\\PKG", L"Files\\", L"D:\\PKG\\Files\\"},  // no trailing backslash: one is added
         {L"D:\\", L"SHA256SUMS", L"D:\\SHA256SUMS"},
-        {L"d:/pkg/", L"Files\\", L"d:/pkg/Files\\"},  // fuzz finding: no second separator after a slash
+        {L"d:/pkg/", L"Files\\",
+         L"d:/pkg/Files\\"},  // fuzz finding: no second separator after a slash
         {L"c:\\upd\\Files\\", L"P.msp", L"c:\\upd\\Files\\P.msp"},
     };
     for (const auto& c : cases) {
