@@ -199,7 +199,7 @@ def measure():
         "setup.exe, whole eligible run, empty trees": empty_trees_run,
         "floor: cmd /c <stand-in>": lambda: timed(lambda: wb.wine(
             ["cmd", "/c", "C:\\windows\\system32\\msiexec.exe"], extra=STANDIN)),
-        "part: setup.exe checks only (no patch package, exits 1635)": lambda: timed(
+        "part: setup.exe up to the package checks (no patch package, exits 1635)": lambda: timed(
             lambda: wb.wine(["C:\\NoPkg\\setup.exe"])),
         "part: empty WinMain": lambda: timed(lambda: wb.wine(["C:\\empty.exe"])),
     }
