@@ -4,7 +4,6 @@
 
 #include "../cleanup/stale.h"
 #include "../common/exit_codes.h"
-#include "../common/text.h"
 #include "../launch/arguments.h"
 #include "../launch/patch.h"
 #include "../messages/messages.h"
