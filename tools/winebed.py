@@ -136,7 +136,16 @@ def patch_package():
 
 
 def install_product(version):
-    wine(["msiexec", "/i", win(product_msi(version)), "/qn"])
+    """Installs the test server and checks that the Windows Installer knows it:
+    a CI run once found no release right after this step, and a case must not
+    blame setup.exe for an install that did not happen. One more try, then an
+    error that says so."""
+    for _ in range(2):
+        wine(["msiexec", "/i", win(product_msi(version)), "/qn"])
+        if version_string() == version:
+            return
+        time.sleep(1)
+    raise RuntimeError("the test bed could not install Tallowick Server %s" % version)
 
 
 def uninstall_product():
