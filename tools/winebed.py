@@ -55,10 +55,10 @@ def wine(args, extra=None, lang=None, timeout=120):
     pipe: Wine's background services would hold a pipe open.
 
     Wine starts the program through start.exe, whose ShellExecuteEx now and
-    then fails with "Internal error" (1359) before the program runs: about one
-    start in 1,500 here, so one or two in a whole test run. start.exe then
-    exits 1 and prints a line naming ShellExecuteEx (in every language).
-    Only such a start is tried again; the program never ran."""
+    then fails with "Internal error" (1359) before the program runs: once in
+    1,500 starts here, and a test run makes hundreds. start.exe then exits 1
+    and prints a line naming ShellExecuteEx (untranslated in every language
+    tried). Only such a start is tried again; the program never ran."""
     for _ in range(4):
         with tempfile.TemporaryFile() as out:
             done = subprocess.run(["wine"] + [str(a) for a in args], env=wine_env(extra, lang),
@@ -151,15 +151,11 @@ def patch_package():
 
 def install_product(version):
     """Installs the test server and checks that the Windows Installer knows it,
-    so that a case never blames setup.exe for an install that did not happen
-    (a CI run once found no release right after this step). One more try,
-    then an error that says so."""
-    for _ in range(2):
-        wine(["msiexec", "/i", win(product_msi(version)), "/qn"])
-        if version_string() == version:
-            return
-        time.sleep(1)
-    raise RuntimeError("the test bed could not install Tallowick Server %s" % version)
+    so that a case never blames setup.exe for an install that did not
+    happen."""
+    wine(["msiexec", "/i", win(product_msi(version)), "/qn"])
+    if version_string() != version:
+        raise RuntimeError("the test bed could not install Tallowick Server %s" % version)
 
 
 def uninstall_product():
