@@ -54,11 +54,12 @@ def wine(args, extra=None, lang=None, timeout=120):
     """Runs a Windows program; returns its stdout. Output goes to a file, not a
     pipe: Wine's background services would hold a pipe open.
 
-    Wine starts the program through start.exe, whose ShellExecuteEx now and
-    then fails with "Internal error" (1359) before the program runs: once in
-    1,500 starts here, and a test run makes hundreds. start.exe then exits 1
-    and prints a line naming ShellExecuteEx (untranslated in every language
-    tried). Only such a start is tried again; the program never ran."""
+    Wine now and then fails a start with "Internal error" (1359) before the
+    program runs: once in 1,500 starts here, and a test run makes hundreds.
+    From Linux, start.exe's ShellExecuteEx fails, exits 1 and prints a line
+    naming ShellExecuteEx (untranslated in every language tried); inside
+    Wine, wtool run's CreateProcessW fails and it prints "startfail 1359".
+    Only such a start is tried again; the program never ran."""
     for _ in range(4):
         with tempfile.TemporaryFile() as out:
             done = subprocess.run(["wine"] + [str(a) for a in args], env=wine_env(extra, lang),
@@ -66,7 +67,8 @@ def wine(args, extra=None, lang=None, timeout=120):
                                   check=False)
             out.seek(0)
             text = out.read().decode("utf-8", "replace")
-        if done.returncode != 1 or "ShellExecuteEx" not in text:
+        if not ((done.returncode == 1 and "ShellExecuteEx" in text)
+                or "startfail 1359" in text):
             break
         print("winebed: Wine did not start %s; starting it again" % args[0], file=sys.stderr)
         time.sleep(0.5)
@@ -342,16 +344,9 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
     shooter = threading.Thread(target=shoot)
     shooter.start()
     try:
-        # Wine's CreateProcessW now and then fails with 1359 (ERROR_INTERNAL_ERROR)
-        # before setup.exe runs at all; only such a start is tried again, never
-        # a run that started.
-        for _ in range(4):
-            out = wine([TESTBIN / "wtool.exe", "run", str(timeout_ms), command_line,
-                        cwd or "-", win(info), win(flag)],
-                       extra=env, lang=lang, timeout=timeout_ms / 1000 + 60)
-            if "startfail 1359" not in out:
-                break
-            time.sleep(0.5)
+        out = wine([TESTBIN / "wtool.exe", "run", str(timeout_ms), command_line,
+                    cwd or "-", win(info), win(flag)],
+                   extra=env, lang=lang, timeout=timeout_ms / 1000 + 60)
     finally:
         stop.set()
         shooter.join()
