@@ -8,7 +8,7 @@
 
 #include <stdio.h>
 
-#include "../src/app/package_check_win.h"
+#include "../src/verify/checks_win.h"
 #include "../src/common/system_dll_win.h"
 
 static double now() {
@@ -24,10 +24,14 @@ int main() {
     if (argc != 4) return 2;
     system_function(L"msi.dll", "MsiGetProductInfoA");
     double t0 = now();
-    unsigned long whole =
-        check_package_whole(argv[1], argv[2], "Files/TallowickServer14v3Update.msp");
+    HANDLE package = INVALID_HANDLE_VALUE;
+    unsigned long whole = hold_package(argv[2], &package);
+    if (whole == 0) {
+        whole = check_package_whole(argv[1], package, "Files/TallowickServer14v3Update.msp");
+    }
     double t1 = now();
-    unsigned long target = check_package_target(argv[3], argv[2]);
+    unsigned long target = check_package_target(argv[3], argv[2], kByInstaller);
+    if (package != INVALID_HANDLE_VALUE) CloseHandle(package);
     double t2 = now();
     printf("whole %lu %.6f\ntarget %lu %.6f\n", whole, t1 - t0, target, t2 - t1);
     return 0;

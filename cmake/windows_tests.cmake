@@ -13,7 +13,7 @@ add_executable(unit_windows tests/unit/main.cpp
   tests/unit/test_registry_win.cpp
   tests/unit/test_tree_win.cpp
   tests/unit/test_patch_win.cpp
-  tests/unit/test_package_check_win.cpp
+  tests/unit/test_digest_win.cpp
   tests/unit/test_messages_win.cpp)
 target_link_libraries(unit_windows PRIVATE windows_edge portable GTest::gtest advapi32 ntdll)
 target_link_options(unit_windows PRIVATE ${TEST_LINK})

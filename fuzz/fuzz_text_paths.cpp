@@ -6,7 +6,7 @@
 #include <string>
 
 #include "../src/app/package.h"
-#include "../src/app/package_check.h"
+#include "../src/verify/sums.h"
 #include "../src/cleanup/stale.h"
 #include "../src/launch/patch.h"
 #include "fuzz.h"

@@ -5,12 +5,13 @@
 #include "../cleanup/stale.h"
 #include "../common/exit_codes.h"
 #include "../launch/arguments.h"
-#include "../launch/patch.h"
+#include "../launch/patch_win.h"
 #include "../messages/messages.h"
+#include "../messages/refusal.h"
+#include "../verify/checks_win.h"
 #include "command_line.h"
 #include "installed.h"
 #include "package.h"
-#include "package_check_win.h"
 #include "package_win.h"
 
 namespace {
@@ -37,24 +38,53 @@ const int kForwardedCapacity = 1000;
 // Written once, before any check; read by the launch.
 wchar_t g_payload_directory[kPayloadCapacity];
 
-bool eligible_release_installed() {
-    bool eligible = false;
-    // Both rows are always asked; the registry only when the Windows
-    // Installer did not confirm the row.
+// Both rows are always asked; the registry only when the Windows Installer
+// did not confirm the row. A release the Windows Installer confirmed must
+// also get its verdict on the patch.
+ReleaseSource eligible_release() {
+    ReleaseSource source = kNoRelease;
     for (const EligibleRelease& release : kReleaseTable) {
-        int result = installer_test(release);
-        if (result != kEqual) {
-            result =
-                registry_test(release, kUninstallKey, "DisplayVersion", KEY_READ | KEY_WOW64_64KEY);
+        if (installer_test(release) == kEqual) {
+            source = kByInstaller;
+        } else if (registry_test(release, kUninstallKey, "DisplayVersion",
+                                 KEY_READ | KEY_WOW64_64KEY) == kEqual &&
+                   source == kNoRelease) {
+            source = kByUninstallEntry;
         }
-        if (result == kEqual) eligible = true;
     }
-    return eligible;
+    return source;
 }
 
-bool patch_package_present(const wchar_t* path) {
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+// The checks that follow the package's open, in their documented order,
+// up to the installer's process, created suspended. 0, or the refusal.
+unsigned long check_and_create(ReleaseSource release, HANDLE package, const wchar_t* package_path,
+                               const wchar_t* sums_path, const wchar_t* forwarded,
+                               PROCESS_INFORMATION* process) {
+    unsigned long refused = check_package_whole(sums_path, package, kListedPackage);
+    // A package known to be cut short never reaches msi.dll, which may hang
+    // or crash on one.
+    if (refused == ERROR_SUCCESS) {
+        refused = check_package_target(L"" PRODUCT_CODE, package_path, release);
+    }
+    PatchLaunch launch;
+    if (refused == ERROR_SUCCESS) refused = prepare_patch_launch(forwarded, package_path, &launch);
+    // An installation in progress holds the Windows Installer; the patch would
+    // fail with 1618 after the trees were gone.
+    if (refused == ERROR_SUCCESS && installer_busy()) refused = kExitInstallRunning;
+    if (refused == ERROR_SUCCESS) {
+        refused = create_patch_process(&launch, g_payload_directory, process);
+    }
+    return refused;
+}
+
+// A refusal has changed nothing; a person at the console is told why,
+// unless the options ask msiexec for a quiet run.
+unsigned long refuse(unsigned long code, const wchar_t* forwarded, const wchar_t* package_path) {
+    if (!asks_quiet(forwarded)) {
+        bool percent = package_path != nullptr && cmd_would_expand(package_path);
+        show_refusal(code, refusal_advice(code, percent));
+    }
+    return code;
 }
 
 unsigned long update_run(const wchar_t* tail) {
@@ -62,10 +92,13 @@ unsigned long update_run(const wchar_t* tail) {
     bool payload_ready =
         resolve_package_directory(package_dir) &&
         path_in_folder(package_dir, L"Files\\", g_payload_directory, kPayloadCapacity);
-    if (!eligible_release_installed()) {
+    ReleaseSource release = eligible_release();
+    if (release == kNoRelease) {
         show_not_found_message();
         return kExitNotEligible;
     }
+    wchar_t forwarded[kForwardedCapacity];
+    filter_arguments(tail, kStrippedSwitch, forwarded, kForwardedCapacity);
     // Nothing is removed until the patch is known to be able to run. Each
     // check below refuses with its own code and changes nothing.
     wchar_t package_path[kFilePathCapacity];
@@ -73,35 +106,35 @@ unsigned long update_run(const wchar_t* tail) {
     if (!payload_ready ||
         !path_in_folder(g_payload_directory, kPatchPackage, package_path, kFilePathCapacity) ||
         !path_in_folder(package_dir, L"SHA256SUMS", sums_path, kFilePathCapacity)) {
-        return kExitPathTooLong;
+        return refuse(kExitPathTooLong, forwarded, nullptr);
     }
-    if (!patch_package_present(package_path)) return kExitPatchMissing;
-    unsigned long refused = check_package_whole(sums_path, package_path, kListedPackage);
-    // A package known to be cut short never reaches msi.dll, which may hang
-    // or crash on one.
-    if (refused == ERROR_SUCCESS) refused = check_package_target(L"" PRODUCT_CODE, package_path);
-    if (refused != ERROR_SUCCESS) return refused;
-
-    wchar_t forwarded[kForwardedCapacity];
-    filter_arguments(tail, kStrippedSwitch, forwarded, kForwardedCapacity);
-    PatchLaunch launch;
-    refused = prepare_patch_launch(forwarded, package_path, &launch);
-    if (refused != ERROR_SUCCESS) return refused;
-
-    // An installation in progress holds the Windows Installer; the patch would
-    // fail with 1618 after the trees were gone.
-    if (installer_busy()) return kExitInstallRunning;
+    // Held from the digest to the end of the wait: the file msiexec reads is
+    // the one that was checked.
+    HANDLE package = INVALID_HANDLE_VALUE;
+    PROCESS_INFORMATION process;
+    unsigned long refused = hold_package(package_path, &package);
+    if (refused == ERROR_SUCCESS) {
+        refused = check_and_create(release, package, package_path, sums_path, forwarded, &process);
+    }
+    if (refused != ERROR_SUCCESS) {
+        if (package != INVALID_HANDLE_VALUE) CloseHandle(package);
+        return refuse(refused, forwarded, package_path);
+    }
     remove_stale_components(kServicesKey, L"InstallLocation");
-    return run_patch_launch(&launch, g_payload_directory);
+    unsigned long code = resume_and_wait(&process);
+    CloseHandle(package);
+    return code;
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The entry point itself, without the C runtime's start-up: nothing here
+// needs it (no constructors, no stdio, no heap), and it was half the file.
+extern "C" void setup_entry() {
     // Before anything loads a DLL: the program runs elevated from folders
     // that anyone may have written to.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // The tail is taken from the wide process command line by our own rule:
-    // the narrow one WinMain gets has lost what the ANSI code page cannot hold.
-    return static_cast<int>(update_run(command_line_tail(GetCommandLineW())));
+    // a narrow one has lost what the ANSI code page cannot hold.
+    ExitProcess(update_run(command_line_tail(GetCommandLineW())));
 }

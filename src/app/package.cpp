@@ -19,7 +19,7 @@ bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size
 }
 
 bool path_in_folder(const wchar_t* folder, const wchar_t* name, wchar_t* out, size_t cap) {
-    wchar_t text[kPackageCapacity + 8] = {};
+    wchar_t text[kPackageCapacity] = {};
     bool fits = text_copy(text, kPackageCapacity, folder) &&
                 (text_ends_with(text, L'\\') || text_ends_with(text, L'/') ||
                  text_append(text, kPackageCapacity, L"\\")) &&

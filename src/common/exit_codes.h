@@ -13,7 +13,9 @@ const unsigned long kExitPatchMissing = 1635;    // ERROR_PATCH_PACKAGE_OPEN_FAI
 const unsigned long kExitPatchInvalid = 1636;    // ERROR_PATCH_PACKAGE_INVALID: not as listed
 const unsigned long kExitCommandTooLong = 1639;  // ERROR_INVALID_COMMAND_LINE
 // The Windows Installer's own status for a patch it will not apply is passed
-// on as it is: typically 1642 (ERROR_PATCH_TARGET_NOT_FOUND) or 1636.
+// on as it is: typically 1642 or 1636.
+const unsigned long kExitPatchNotApplicable = 1642;  // ERROR_PATCH_TARGET_NOT_FOUND
+const unsigned long kExitNotSupported = 50;          // ERROR_NOT_SUPPORTED
 
 // What the run reports for the launched process's own exit code: a cmd or
 // msiexec that ended with 1 (killed, a syntax error) failed; it must not
@@ -26,4 +28,12 @@ inline unsigned long installer_exit_code(unsigned long code) {
 // nor 1 (no eligible release).
 inline unsigned long launch_failure_code(unsigned long last_error) {
     return last_error > kExitNotEligible ? last_error : kExitInstallFailure;
+}
+
+// An exit code for a check that could not run (CNG missing or failing):
+// the Windows error, but never a code that reads as success, "not eligible"
+// or "replace the package", for a package that may be fine.
+inline unsigned long check_failure_code(unsigned long last_error) {
+    return last_error > kExitNotEligible && last_error != kExitPatchInvalid ? last_error
+                                                                            : kExitNotSupported;
 }

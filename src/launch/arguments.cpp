@@ -1,36 +1,94 @@
 // The forwarded-argument filter.
 //
-// Removing "/s" and searching again from the start until no match is left
-// gives the same text as one pass with a stack: push each character, and when
-// an "s" meets a "/" on top, drop both. (The switch cannot overlap itself, so
-// every order of removal ends in the same text.) Only the switch's first
-// character is ever dropped again, so above the 999 kept characters it is
-// enough to count pending first characters; any other character there can
-// never be dropped and seals everything below it. No working copy of the
-// tail is needed.
+// The switch goes only where it is a whole argument, so a path, a value or
+// a URL that holds the same two characters reaches msiexec as typed. One
+// pass: nothing removed can bring a new whole switch together, because the
+// blanks around a removed one stay.
 #include "arguments.h"
+
+#include "../common/text.h"
+
+namespace {
+
+bool is_blank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+bool switch_at(const wchar_t* p, const wchar_t* sw, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (p[i] != sw[i]) return false;
+    }
+    return p[length] == 0 || is_blank(p[length]);
+}
+
+}  // namespace
 
 void filter_arguments(const wchar_t* tail, const wchar_t* sw, wchar_t* out, int cap) {
     if (cap <= 0) return;
-    const wchar_t first = sw[0];
-    const wchar_t second = sw[1];
-    int kept = 0;                    // characters in out, at most cap - 1
-    unsigned long long pending = 0;  // first characters of the switch stacked above the cut
-    for (const wchar_t* p = tail; *p != 0; ++p) {
-        bool top_is_first = pending > 0 || (kept > 0 && out[kept - 1] == first);
-        if (*p == second && top_is_first) {
-            if (pending > 0) {
-                --pending;
-            } else {
-                --kept;
-            }
-        } else if (pending == 0 && kept < cap - 1) {
-            out[kept++] = *p;
-        } else if (*p == first) {
-            ++pending;
-        } else {
-            break;  // sealed: nothing later can reach the kept characters
+    const size_t length = text_length(sw);
+    int kept = 0;
+    bool quoted = false;
+    bool word_start = true;  // the tail begins after the blanks that follow the program name
+    for (const wchar_t* p = tail; *p != 0 && kept < cap - 1;) {
+        if (!quoted && word_start && length > 0 && switch_at(p, sw, length)) {
+            p += length;
+            word_start = false;
+            continue;
         }
+        wchar_t c = *p++;
+        if (c == L'"') quoted = !quoted;
+        word_start = is_blank(c);
+        out[kept++] = c;
     }
     for (int i = kept; i < cap; ++i) out[i] = 0;
+}
+
+namespace {
+
+wchar_t lower(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
+}
+
+bool word_is(const wchar_t* word, size_t length, const wchar_t* name) {
+    size_t i = 0;
+    for (; i < length && name[i] != 0; ++i) {
+        if (lower(word[i]) != name[i]) return false;
+    }
+    return i == length && name[i] == 0;
+}
+
+// msiexec's user-interface levels: q, then n, b, r or f, then + or -, then !.
+bool quiet_level(const wchar_t* word, size_t length) {
+    if (length == 0 || lower(word[0]) != L'q') return false;
+    size_t i = 1;
+    if (i < length && (lower(word[i]) == L'n' || lower(word[i]) == L'b' || lower(word[i]) == L'r' ||
+                       lower(word[i]) == L'f')) {
+        ++i;
+    }
+    if (i < length && (word[i] == L'+' || word[i] == L'-')) ++i;
+    if (i < length && word[i] == L'!') ++i;
+    return i == length;
+}
+
+}  // namespace
+
+bool asks_quiet(const wchar_t* args) {
+    bool quoted = false;
+    const wchar_t* p = args;
+    while (*p != 0) {
+        while (is_blank(*p)) ++p;
+        const wchar_t* word = p;
+        for (; *p != 0 && (quoted || !is_blank(*p)); ++p) {
+            if (*p == L'"') quoted = !quoted;
+        }
+        size_t length = static_cast<size_t>(p - word);
+        if (length > 1 && (word[0] == L'/' || word[0] == L'-')) {
+            const wchar_t* name = word + 1;
+            if (quiet_level(name, length - 1) || word_is(name, length - 1, L"quiet") ||
+                word_is(name, length - 1, L"passive")) {
+                return true;
+            }
+        }
+    }
+    return false;
 }

@@ -1,9 +1,15 @@
-// The forwarded arguments: the command-line tail less every "/s".
+// The forwarded arguments: the command-line tail less every whole "/s".
 #pragma once
 
-// Removes every occurrence of the two-character switch sw (two different
-// characters) from tail, again wherever a removal brings its characters
-// together, then writes at most cap - 1 characters of the result to out and
-// zero-fills the rest of out. The removals happen on the whole tail, before
-// the cut.
+// Copies tail to out without each occurrence of the switch sw that stands as
+// a whole argument: at the start or after a blank, followed by a blank or
+// the end, outside double quotes; case-sensitive. The blanks around a
+// removed switch stay. Writes at most cap - 1 characters of the result and
+// zero-fills the rest of out; the removals happen before the cut.
 void filter_arguments(const wchar_t* tail, const wchar_t* sw, wchar_t* out, int cap);
+
+// True when the forwarded arguments ask msiexec for a quiet run: /q in any
+// of its forms (/qn, /qb, /qr, /qf, /qn+, /qb-, /qb!, /q), /quiet or
+// /passive, with "-" for "/" too, in any case of letters, as a whole
+// argument outside double quotes.
+bool asks_quiet(const wchar_t* args);

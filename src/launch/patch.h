@@ -24,22 +24,3 @@ bool build_patch_command(const wchar_t* system_dir, const wchar_t* package_path,
 
 // "<system>\cmd.exe"; false when it does not fit cap.
 bool build_application_name(const wchar_t* system_dir, wchar_t* out, size_t cap);
-
-// Windows edges (patch_win.cpp).
-struct PatchLaunch {
-    wchar_t application[kSystemPathCapacity];
-    wchar_t command[kCommandCapacity];
-};
-
-// True while another installation runs: the Windows Installer then holds
-// its Global\_MSIExecute mutex.
-bool installer_busy();
-
-// Builds the launch; returns 0, or the exit code that ends the run instead.
-unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_path,
-                                   PatchLaunch* launch);
-
-// Starts the patch command hidden in the payload directory, waits for its
-// end and returns the exit code to report (installer_exit_code), or a launch
-// failure code.
-unsigned long run_patch_launch(PatchLaunch* launch, const wchar_t* payload);

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "../common/exit_codes.h"
-#include "patch.h"
+#include "patch_win.h"
 
 namespace {
 
@@ -47,22 +47,34 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
     return ERROR_SUCCESS;
 }
 
-unsigned long run_patch_launch(PatchLaunch* launch, const wchar_t* payload) {
+unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
+                                   PROCESS_INFORMATION* process) {
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process;
-    ZeroMemory(&process, sizeof process);
+    ZeroMemory(process, sizeof *process);
     // CreateProcessW may write into the command line, so it gets the
     // writable buffer; the command starts with "/D", not with cmd's name.
+    // Suspended: nothing of cmd runs until the trees are gone.
     if (!CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
-                        NORMAL_PRIORITY_CLASS, NULL, payload, &startup, &process)) {
+                        NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, NULL, payload, &startup,
+                        process)) {
         return launch_failure_code(GetLastError());
     }
-    CloseHandle(process.hThread);
-    DWORD code = wait_for_exit(process.hProcess);
-    CloseHandle(process.hProcess);
-    return installer_exit_code(code);
+    return ERROR_SUCCESS;
+}
+
+unsigned long resume_and_wait(PROCESS_INFORMATION* process) {
+    DWORD code;
+    if (ResumeThread(process->hThread) == static_cast<DWORD>(-1)) {
+        code = launch_failure_code(GetLastError());
+        TerminateProcess(process->hProcess, code);
+    } else {
+        code = installer_exit_code(wait_for_exit(process->hProcess));
+    }
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
+    return code;
 }

@@ -3,8 +3,6 @@
 
 #include "messages.h"
 
-namespace {
-
 // What .NET's Environment.UserInteractive asks: a service, or an agent
 // running as SYSTEM, has a window station that no person can see, and a box
 // there would wait forever for a click.
@@ -18,8 +16,6 @@ bool window_station_visible() {
     }
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
-
-}  // namespace
 
 bool widen_message(const char* bytes, unsigned int code_page, wchar_t* out, size_t cap) {
     int n =

@@ -30,7 +30,7 @@ class Launch(MachineTest):
             (" /s /qn", wb.PACKAGE_NAME + "  /qn"),
             ("", wb.PACKAGE_NAME + " "),
             (" /qn /s", wb.PACKAGE_NAME + " /qn "),
-            (" //ss /l*v C:/setup/log.txt", wb.PACKAGE_NAME + "  /l*v C:etup/log.txt"),
+            (" //ss /l*v C:/setup/log.txt", wb.PACKAGE_NAME + " //ss /l*v C:/setup/log.txt"),
             (" /S PROP=\"a b\"", wb.PACKAGE_NAME + " /S PROP=\"a b\""),
         ]
         for tail, end in cases:

@@ -1,5 +1,5 @@
-// The forwarded-argument filter against its worked examples and against a
-// literal "remove the first match, search again from the start" reference.
+// The forwarded-argument filter against its worked examples and against the
+// rule stated word by word; the quiet-switch reader.
 #include <gtest/gtest.h>
 
 #include <wchar.h>
@@ -8,14 +8,14 @@
 #include <string>
 
 #include "../../src/launch/arguments.h"
+#include "arguments_reference.h"
 
 namespace {
 
-std::wstring reference_filter(std::wstring text, size_t cap) {
-    for (size_t at = text.find(L"/s"); at != std::wstring::npos; at = text.find(L"/s")) {
-        text.erase(at, 2);
-    }
-    return text.substr(0, cap - 1);
+std::wstring repeat(const std::wstring& s, int n) {
+    std::wstring out;
+    while (n-- > 0) out += s;
+    return out;
 }
 
 // Runs the filter on a buffer full of junk and checks that every character
@@ -40,15 +40,20 @@ TEST(ForwardedArguments, WorkedExamples) {
         {L"/s /qn", L" /qn"},
         {L"/qn /s", L"/qn "},
         {L"/s", L""},
-        {L"/silent", L"ilent"},
+        // Only a whole "/s" goes: paths, values and URLs reach msiexec as typed.
+        {L"/silent", L"/silent"},
         {L"/S /qn", L"/S /qn"},
-        {L"//ss", L""},
-        {L"a/s/sb", L"ab"},
-        {L"/log C:/setup/install.log", L"/log C:etup/install.log"},
+        {L"//ss", L"//ss"},
+        {L"a/s/sb", L"a/s/sb"},
+        {L"/log C:/setup/install.log", L"/log C:/setup/install.log"},
         {L"/qn", L"/qn"},
         {L"", L""},
-        {L"///sss", L""},
-        {L"/\u00E9/s", L"/\u00E9"},
+        {L"///sss", L"///sss"},
+        {L"/\u00E9/s", L"/\u00E9/s"},
+        {L"/l*v \"C:/logs/setup.log\" INSTALLDIR=D:/srv/sql URL=https://server/status /s",
+         L"/l*v \"C:/logs/setup.log\" INSTALLDIR=D:/srv/sql URL=https://server/status "},
+        {L"PROP=/s \"/s\" \"a /s b\" /s\t/qn", L"PROP=/s \"/s\" \"a /s b\" \t/qn"},
+        {L"/s /s/s /s", L" /s/s "},
         // Characters, not code-page bytes, reach msiexec.
         {L"/qn INSTALLDIR=\"D:\\\u0416\u0443\u0440\u043d\u0430\u043b\" NOTE=caf\u00E9 /s",
          L"/qn INSTALLDIR=\"D:\\\u0416\u0443\u0440\u043d\u0430\u043b\" NOTE=caf\u00E9 "},
@@ -66,21 +71,24 @@ TEST(ForwardedArguments, CutAt999AfterTheRemovals) {
         {std::wstring(5000, L'a'), std::wstring(999, L'a')},
         // 999 characters, not bytes: Cyrillic would be 1,998 in UTF-8.
         {std::wstring(1000, L'\u0416'), std::wstring(999, L'\u0416')},
-        // 1,999 characters brought to 999 by its removals: copied whole.
         {std::wstring(500, L'/') + std::wstring(999, L'a') + std::wstring(500, L's'),
          std::wstring(500, L'/') + std::wstring(999 - 500, L'a')},
+        // 1,999 characters brought to 999 by their removals: copied whole.
+        {repeat(L"/s ", 500) + std::wstring(499, L'a'),
+         std::wstring(500, L' ') + std::wstring(499, L'a')},
         {std::wstring(998, L'a') + std::wstring(600, L'/') + std::wstring(600, L's') + L"b",
-         std::wstring(998, L'a') + L"b"},
+         std::wstring(998, L'a') + L"/"},
         {std::wstring(998, L'a') + std::wstring(600, L'/') + std::wstring(599, L's') + L"b",
          std::wstring(998, L'a') + L"/"},
         {std::wstring(999, L'a') + L"/" + L"x" + L"s", std::wstring(999, L'a')},
-        {std::wstring(998, L'a') + L"/" + L"/s" + L"s" + L"z", std::wstring(998, L'a') + L"z"},
+        {std::wstring(998, L'a') + L"/" + L"/s" + L"s" + L"z", std::wstring(998, L'a') + L"/"},
+        {std::wstring(998, L'a') + L" /s z", std::wstring(998, L'a') + L" "},
     };
     for (const auto& c : cases) EXPECT_EQ(run_filter(c.tail, 1000), c.forwarded);
 }
 
 TEST(ForwardedArguments, AgreesWithTheLiteralAlgorithm) {
-    const wchar_t alphabet[] = {L'/', L's', L'S', L'a'};
+    const wchar_t alphabet[] = {L'/', L's', L' ', L'"'};
     for (int len = 0; len <= 8; ++len) {
         int total = 1 << (2 * len);
         for (int n = 0; n < total; ++n) {
@@ -95,9 +103,26 @@ TEST(ForwardedArguments, AgreesWithTheLiteralAlgorithm) {
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
         std::wstring tail(random() % 3000, L'a');
-        for (wchar_t& c : tail) c = L"/s/sa S"[random() % 7];
+        for (wchar_t& c : tail) c = L"/s/sa S\"\t"[random() % 9];
         int cap = 1 + static_cast<int>(random() % 40);
         ASSERT_EQ(run_filter(tail, cap), reference_filter(tail, cap)) << tail.size();
         ASSERT_EQ(run_filter(tail, 1000), reference_filter(tail, 1000)) << tail.size();
     }
+}
+
+TEST(ForwardedArguments, QuietSwitches) {
+    struct Case {
+        const wchar_t* args;
+        bool quiet;
+    } cases[] = {
+        {L"/qn", true},         {L" /qb", true},        {L"/QR", true},
+        {L"/qf", true},         {L"/qn+", true},        {L"/qb-", true},
+        {L"/qb!", true},        {L"/q", true},          {L"-qn", true},
+        {L"/quiet", true},      {L"-Quiet", true},      {L"/passive", true},
+        {L"/l*v x /qn", true},  {L"PROP=1\t/qn", true}, {L"", false},
+        {L"/norestart", false}, {L"/qx", false},        {L"/quietly", false},
+        {L"PROP=/qn", false},   {L"\"/qn\"", false},    {L"A=\"x /qn\"", false},
+        {L"/s", false},         {L"/", false},          {L"q", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(asks_quiet(c.args), c.quiet) << c.args;
 }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "../../src/launch/patch.h"
+#include "../../src/launch/patch_win.h"
 
 namespace {
 
@@ -15,7 +15,9 @@ unsigned long run_cmd(const wchar_t* command, const wchar_t* directory) {
     GetSystemDirectoryW(system_dir, MAX_PATH);
     EXPECT_TRUE(build_application_name(system_dir, launch.application, kSystemPathCapacity));
     wcscpy(launch.command, command);
-    return run_patch_launch(&launch, directory);
+    PROCESS_INFORMATION process;
+    unsigned long created = create_patch_process(&launch, directory, &process);
+    return created != 0 ? created : resume_and_wait(&process);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "../../src/app/package_check.h"
+#include "../../src/verify/sums.h"
 
 namespace {
 
@@ -17,6 +17,13 @@ const unsigned char kDigest[kDigestBytes] = {
 std::string upper(std::string s) {
     for (char& c : s) c = static_cast<char>(toupper(c));
     return s;
+}
+
+// Notepad's "Unicode": a byte order mark, then UTF-16LE.
+std::string utf16(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
 }
 
 }  // namespace
@@ -37,7 +44,17 @@ TEST(SumsLine, Table) {
         {kHex + "  Files/TallowickServer14v3Update.msp.old", kNotListed},
         {kHex + "  Files/TallowickServer14v3Update.ms", kNotListed},
         {kHex + "  TallowickServer14v3Update.msp", kNotListed},
-        {kHex + " Files/TallowickServer14v3Update.msp", kNotListed},  // one blank: not a sums line
+        {kHex + " Files/TallowickServer14v3Update.msp", kListed},  // one blank
+        {kHex + "  ./Files/TallowickServer14v3Update.msp", kListed},
+        {"SHA256 (Files/TallowickServer14v3Update.msp) = " + kHex, kListed},  // --tag
+        {"SHA256 (./Files/TallowickServer14v3Update.msp) = " + kHex + "\r", kListed},
+        // Mentioned, but not vouched for in a form that sha256sum -c reads.
+        {kHex.substr(0, 20) + "g" + kHex.substr(21) + "  Files/TallowickServer14v3Update.msp",
+         kListedBadly},
+        {"SHA256 (Files/TallowickServer14v3Update.msp) = " + kHex.substr(1), kListedBadly},
+        {"MD5 (Files/TallowickServer14v3Update.msp) = 0123", kListedBadly},
+        {kHex + "\tFiles/TallowickServer14v3Update.msp", kListedBadly},
+        {"# Files/TallowickServer14v3Update.msp", kListedBadly},
         {kHex.substr(0, 63) + "  Files/TallowickServer14v3Update.msp", kListedBadly},
         {kHex + "0  Files/TallowickServer14v3Update.msp", kListedBadly},
         {"", kNotListed},
@@ -68,11 +85,18 @@ TEST(SumsList, EveryLineThatNamesThePackageMustAgree) {
         {kHex + "  Files/TallowickServer14v3Update.msp\n" + other +
              "  Files/TallowickServer14v3Update.msp\n",
          kListedBadly},
+        {utf16(kHex + "  Files/TallowickServer14v3Update.msp\r\n"), kListed},
+        {utf16(other + "  setup.exe\r\n"), kNotListed},
+        {utf16(kHex + "  Files/TallowickServer14v3Update.msp").substr(2), kListedBadly},  // no BOM
+        {std::string("\xFE\xFF\0", 3) + "9", kListedBadly},  // UTF-16BE
     };
-    for (const auto& c : cases) {
+    for (auto& c : cases) {
         unsigned char digest[kDigestBytes] = {};
-        EXPECT_EQ(find_listed_digest(c.text.data(), c.text.size(), kName, digest), c.listing)
-            << c.text;
+        size_t size = c.text.size();
+        Listing listing = decode_sums_text(&c.text[0], &size)
+                              ? find_listed_digest(c.text.data(), size, kName, digest)
+                              : kListedBadly;
+        EXPECT_EQ(listing, c.listing) << c.text;
         if (c.listing == kListed) {
             EXPECT_TRUE(digest_equal(digest, kDigest)) << c.text;
         }

@@ -1,0 +1,18 @@
+// The English lines of the refusal box.
+#include "refusal.h"
+
+#include "../common/exit_codes.h"
+
+const wchar_t kRefusalFallback[] = L"The update stopped before changing anything.";
+
+const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder) {
+    if (code == kExitPatchInvalid) {
+        return L"The patch package is damaged or is not the one listed in SHA256SUMS: copy the "
+               L"update package again.\n\n";
+    }
+    if (code == kExitCommandTooLong && percent_in_folder) {
+        return L"The package's folder holds %...%, which cmd.exe would expand: move the package "
+               L"to another folder.\n\n";
+    }
+    return L"";
+}

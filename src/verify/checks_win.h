@@ -1,0 +1,26 @@
+// Checks of the patch package before anything changes: present, whole, and
+// meant for the installed product. Each returns 0 or the exit code that
+// refuses the run.
+#pragma once
+
+#include <windows.h>
+
+#include "verdict.h"
+
+// Opens the package once for the whole run: read access, read sharing only,
+// so that no other process can write, rename or delete it until the handle
+// is closed (the Windows Installer reads it with read sharing). 1635 when it
+// is not there or is a folder, 1636 when it cannot be opened.
+unsigned long hold_package(const wchar_t* path, HANDLE* package);
+
+// 0 when sums_path names no such file or does not mention listed_name, or
+// when the held package's SHA-256 equals the listed digest. 1636 when it
+// differs, cannot be read to the end, or the list cannot be read or does not
+// vouch for it; the Windows error (check_failure_code) when CNG cannot hash.
+unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package,
+                                  const char* listed_name);
+
+// The Windows Installer's verdict on the patch for the product in the
+// machine context (patch_verdict).
+unsigned long check_package_target(const wchar_t* product_code, const wchar_t* package_path,
+                                   ReleaseSource source);

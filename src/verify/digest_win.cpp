@@ -1,0 +1,128 @@
+// The patch package held for the run, and its SHA-256 through CNG from a
+// System32 bcrypt.dll, against the package's SHA256SUMS.
+#include <windows.h>
+#include <bcrypt.h>
+#include <winternl.h>
+
+#include "../common/exit_codes.h"
+#include "../common/system_dll_win.h"
+#include "checks_win.h"
+#include "sums.h"
+
+namespace {
+
+typedef NTSTATUS(WINAPI* OpenFn)(BCRYPT_ALG_HANDLE*, LPCWSTR, LPCWSTR, ULONG);
+typedef NTSTATUS(WINAPI* CreateFn)(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG, PUCHAR,
+                                   ULONG, ULONG);
+typedef NTSTATUS(WINAPI* DataFn)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
+typedef NTSTATUS(WINAPI* DestroyFn)(BCRYPT_HASH_HANDLE);
+typedef NTSTATUS(WINAPI* CloseFn)(BCRYPT_ALG_HANDLE, ULONG);
+
+// One buffer, on the stack, for the list and then for the package's blocks;
+// large blocks keep the reads few on a package of hundreds of megabytes.
+const DWORD kBlockBytes = 256 * 1024;
+
+// Reads the whole file into block; false when a read fails or it fills the
+// buffer (no list of two lines comes near that).
+bool read_whole(HANDLE file, unsigned char* block, DWORD* size) {
+    *size = 0;
+    for (;;) {
+        DWORD n = 0;
+        if (*size == kBlockBytes || !ReadFile(file, block + *size, kBlockBytes - *size, &n, NULL)) {
+            return false;
+        }
+        if (n == 0) return true;
+        *size += n;
+    }
+}
+
+// A CNG failure is the machine's, not the package's.
+unsigned long cng_failure(NTSTATUS status) {
+    return check_failure_code(RtlNtStatusToDosError(status));
+}
+
+// 0 with digest filled; 1636 when the package cannot be read to its end;
+// otherwise the Windows error of CNG.
+unsigned long file_digest(HANDLE file, unsigned char* block, unsigned char* digest) {
+    OpenFn open = system_function<OpenFn>(L"bcrypt.dll", "BCryptOpenAlgorithmProvider");
+    CreateFn create = system_function<CreateFn>(L"bcrypt.dll", "BCryptCreateHash");
+    DataFn data = system_function<DataFn>(L"bcrypt.dll", "BCryptHashData");
+    DataFn finish = system_function<DataFn>(L"bcrypt.dll", "BCryptFinishHash");
+    DestroyFn destroy = system_function<DestroyFn>(L"bcrypt.dll", "BCryptDestroyHash");
+    CloseFn close = system_function<CloseFn>(L"bcrypt.dll", "BCryptCloseAlgorithmProvider");
+    if (!open || !create || !data || !finish || !destroy || !close) {
+        return check_failure_code(GetLastError());
+    }
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(file, start, NULL, FILE_BEGIN)) return kExitPatchInvalid;
+    BCRYPT_ALG_HANDLE algorithm = NULL;
+    NTSTATUS status = open(&algorithm, BCRYPT_SHA256_ALGORITHM, NULL, 0);
+    if (!BCRYPT_SUCCESS(status)) return cng_failure(status);
+    unsigned long result = kExitPatchInvalid;
+    BCRYPT_HASH_HANDLE hash = NULL;
+    // No hash object buffer: CNG keeps its own (Windows 7 and later).
+    status = create(algorithm, &hash, NULL, 0, NULL, 0, 0);
+    if (!BCRYPT_SUCCESS(status)) {
+        result = cng_failure(status);
+    } else {
+        for (;;) {
+            DWORD n = 0;
+            if (!ReadFile(file, block, kBlockBytes, &n, NULL)) break;
+            status = n == 0 ? finish(hash, digest, kDigestBytes, 0) : data(hash, block, n, 0);
+            if (!BCRYPT_SUCCESS(status)) {
+                result = cng_failure(status);
+                break;
+            }
+            if (n == 0) {
+                result = kExitSuccess;
+                break;
+            }
+        }
+        destroy(hash);
+    }
+    close(algorithm, 0);
+    return result;
+}
+
+}  // namespace
+
+unsigned long hold_package(const wchar_t* path, HANDLE* package) {
+    *package = INVALID_HANDLE_VALUE;
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return kExitPatchMissing;
+    }
+    // Read sharing only: a copy still being written cannot be opened, and
+    // once open nobody can write, rename or delete the checked file.
+    *package = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (*package != INVALID_HANDLE_VALUE) return kExitSuccess;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kExitPatchMissing
+                                                                          : kExitPatchInvalid;
+}
+
+unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package,
+                                  const char* listed_name) {
+    HANDLE sums = CreateFileW(sums_path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (sums == INVALID_HANDLE_VALUE) {
+        // A package built by hand has no list; one that cannot be read is not whole.
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? kExitSuccess : kExitPatchInvalid;
+    }
+    unsigned char block[kBlockBytes];
+    DWORD size = 0;
+    bool read = read_whole(sums, block, &size);
+    CloseHandle(sums);
+    char* text = reinterpret_cast<char*>(block);
+    size_t text_size = size;
+    if (!read || !decode_sums_text(text, &text_size)) return kExitPatchInvalid;
+    unsigned char listed[kDigestBytes];
+    Listing listing = find_listed_digest(text, text_size, listed_name, listed);
+    if (listing == kNotListed) return kExitSuccess;
+    if (listing == kListedBadly) return kExitPatchInvalid;
+    unsigned char digest[kDigestBytes];
+    unsigned long hashed = file_digest(package, block, digest);
+    if (hashed != kExitSuccess) return hashed;
+    return digest_equal(digest, listed) ? kExitSuccess : kExitPatchInvalid;
+}

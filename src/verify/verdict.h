@@ -1,0 +1,17 @@
+// The Windows Installer's answer on the patch package, as the run's decision.
+#pragma once
+
+// How the eligible release was found: the Windows Installer's own record,
+// or only the product's uninstall entry.
+enum ReleaseSource { kNoRelease, kByInstaller, kByUninstallEntry };
+
+// MSIPATCHSEQUENCEINFO's dwOrder for a patch that does not apply (-1).
+const unsigned long kOrderNotApplicable = 0xFFFFFFFFul;
+
+// 0 when the patch may run, otherwise the exit code that refuses it, from
+// MsiDeterminePatchSequenceW's return value (call) and the patch's uStatus
+// and dwOrder. A failed call is no verdict: it refuses when the installer
+// knows the release (its status, else the call's code), and lets the run go
+// on only for a release known from its uninstall entry alone.
+unsigned long patch_verdict(ReleaseSource source, unsigned long call, unsigned long status,
+                            unsigned long order);
