@@ -54,14 +54,16 @@ set_target_properties(planted_msi planted_version PROPERTIES
 
 set(PREFIX_DIR ${CMAKE_BINARY_DIR}/wine/prefix)
 add_test(NAME wine.up COMMAND ${CMAKE_SOURCE_DIR}/tools/wineprefix up ${PREFIX_DIR})
-set_tests_properties(wine.up PROPERTIES FIXTURES_SETUP wine)
+# Every entry has a timeout, several times its usual run, so that a hang
+# fails that entry by name and leaves CI's own limit for the rest.
+set_tests_properties(wine.up PROPERTIES FIXTURES_SETUP wine TIMEOUT 600)
 add_test(NAME wine.down COMMAND ${CMAKE_SOURCE_DIR}/tools/wineprefix down ${PREFIX_DIR})
-set_tests_properties(wine.down PROPERTIES FIXTURES_CLEANUP wine)
+set_tests_properties(wine.down PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 120)
 
 foreach(t unit_portable unit_windows)
   add_test(NAME unit.${t} COMMAND ${t})
   set_tests_properties(unit.${t} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine_state
-    ENVIRONMENT "WINEPREFIX=${PREFIX_DIR}")
+    TIMEOUT 300 ENVIRONMENT "WINEPREFIX=${PREFIX_DIR}")
 endforeach()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -81,6 +83,7 @@ endforeach()
 # (build/native), in the same CTest run.
 if(NATIVE_BUILD_DIR)
   add_test(NAME native.unit_sanitized COMMAND ${NATIVE_BUILD_DIR}/unit_native)
+  set_tests_properties(native.unit_sanitized PROPERTIES TIMEOUT 300)
 endif()
 
 # The sources keep the project's .clang-format.
@@ -92,4 +95,5 @@ if(CLANG_FORMAT)
     ${CMAKE_SOURCE_DIR}/tests/*.cpp ${CMAKE_SOURCE_DIR}/fuzz/*.cpp ${CMAKE_SOURCE_DIR}/fuzz/*.h
     ${CMAKE_SOURCE_DIR}/bench/*.cpp)
   add_test(NAME format COMMAND ${CLANG_FORMAT} --dry-run -Werror ${FORMATTED})
+  set_tests_properties(format PROPERTIES TIMEOUT 120)
 endif()

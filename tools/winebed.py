@@ -305,11 +305,25 @@ def _parse_box(path):
     return box
 
 
-def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_sleep_ms=None,
-              check_paths=(), timeout_ms=60000, lang=None, screenshot=None, overrides=None,
-              extra_env=None):
+def run_setup(command_line, **options):
     """Runs setup.exe with an exact Windows command line, presses OK on a
-    message box if one appears, and reports what happened."""
+    message box if one appears, and reports what happened.
+
+    Wine now and then refuses setup.exe's own start of cmd.exe with 1359
+    (see wine()). setup.exe creates that process before it removes anything,
+    so a run that exited 1359 with nothing launched changed nothing; it is
+    tried once more. A run that launched anything is never repeated."""
+    run = _run_setup_once(command_line, **options)
+    if run.exit_code == 1359 and not run.launched:
+        print("winebed: setup.exe could not start cmd.exe (1359); running it again",
+              file=sys.stderr)
+        run = _run_setup_once(command_line, **options)
+    return run
+
+
+def _run_setup_once(command_line, cwd=None, standin=True, standin_exit=0, standin_sleep_ms=None,
+                    check_paths=(), timeout_ms=60000, lang=None, screenshot=None, overrides=None,
+                    extra_env=None):
     work = DRIVE_C / "e2e-run"
     work.mkdir(exist_ok=True)
     record = work / "record.txt"

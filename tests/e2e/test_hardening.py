@@ -60,8 +60,8 @@ class Matrix(MachineTest):
     # --- command lines ---
 
     def test_command_lines(self):
-        def tail_with_switches(n):  # n bytes, brought under the limit by "/s"
-            return "/s" * 200 + "a" * (n - 400)
+        def tail_with_switches(n):  # n bytes, brought under the limit by whole "/s"
+            return "/s " * 200 + "a" * (n - 600)
         cases = [  # (tail, exit codes, launched)
             ("a" * 32000, {BAD_COMMAND}, False),
             ("a" * 998, {BAD_COMMAND}, False),
@@ -72,7 +72,7 @@ class Matrix(MachineTest):
             ("a" * (1000 - FIXED), {BAD_COMMAND}, False),
             (tail_with_switches(998), {0}, True),
             (tail_with_switches(1001), {0}, True),
-            ("/s" * 16000, {0}, True),
+            ("/s" * 16000, {BAD_COMMAND}, False),  # one word, not a switch: kept, too long
         ]
         for tail, codes, launched in cases:
             with self.subTest(length=len(tail), head=tail[:6]):
@@ -219,18 +219,24 @@ class Matrix(MachineTest):
         bound = console / "/".join(["n"] * 1000)  # level 1,000 below the tree
         subprocess.run(["mkdir", "-p", str(bound / "below")], check=True)  # os.makedirs recurses
         (bound / "below" / "kept.txt").write_text("x")
+        (bound / "at-the-bound.txt").write_text("x")
         (bound.parent / "gone.txt").write_text("x")
         run = wb.run_setup("C:\\Upd\\setup.exe /qn")
         self.check(run, {0}, True)
         self.assertFalse(twk.exists(), "removed by relative opens, whatever the path length")
         self.assertTrue((bound / "below" / "kept.txt").exists(), "beyond the depth bound: kept")
+        self.assertTrue((bound / "at-the-bound.txt").exists(), "the folder at the bound: kept")
         self.assertFalse((bound.parent / "gone.txt").exists())
         self.assertFalse((console / "a.txt").exists())
 
     def test_another_installation_running(self):
         with wb.held_open("Global\\_MSIExecute", what="mutex"):
             run = wb.run_setup("C:\\Upd\\setup.exe /qn")
-        self.check(run, {BUSY}, False, trees_removed=False)
+            self.check(run, {BUSY}, False, trees_removed=False)
+            # The documented order: a missing package is told first.
+            shutil.rmtree(UPD / "Files")
+            run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+            self.check(run, {NO_PACKAGE}, False, trees_removed=False)
 
     def test_file_held_open_and_read_only_file(self):
         twk, console = stale(SRV, 0), stale(SRV, 1)

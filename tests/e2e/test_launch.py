@@ -1,6 +1,7 @@
 """The patch launch end to end: what the installer is started with, where,
 and the exit code that the updater hands back."""
 
+import shutil
 import unittest
 
 from bed import MachineTest
@@ -54,6 +55,19 @@ class Launch(MachineTest):
                                    standin_sleep_ms=sleep_ms, timeout_ms=30000)
                 self.assertExit(run, reported)
                 self.assertTrue(run.launched)
+
+    def test_the_package_is_held_while_the_installer_runs(self):
+        # Another process may read it, never change it: the file msiexec
+        # reads is the one that was checked.
+        for sums in (False, True):
+            with self.subTest(sums=sums):
+                package = wb.make_package(UPD, sums=sums)
+                run = wb.run_setup("C:\\Upd\\setup.exe /qn", extra_env={"STANDIN_PROBE": "1"})
+                self.assertExit(run, 0)
+                self.assertEqual((run.record["write"], run.record["rename"], run.record["read"]),
+                                 ("32", "32", "0"), run)  # ERROR_SHARING_VIOLATION
+                with wb.held_open(wb.win(package / "Files" / wb.PACKAGE_NAME)):
+                    pass  # released: another process may hold it alone again
 
     def test_text_outside_the_ansi_code_page_arrives_intact(self):
         # C.UTF-8: Wine runs en-US with code page 1252 and hands UTF-8
@@ -188,6 +202,69 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
                 self.assertIn(run.exit_code, (1636, 1642), run)
                 self.assertNotLaunched(run)
                 self.assertTreesKept()
+
+    def test_checks_that_cannot_run_refuse(self):
+        # Neither a verdict, a digest nor a process: each refuses before the
+        # removal, with a code that names the machine's fault.
+        system32 = wb.DRIVE_C / "windows" / "system32"
+
+        def cached_package_gone():
+            # Cleaning C:\Windows\Installer to free space: the Windows
+            # Installer knows the release but cannot judge the patch.
+            wb.uninstall_product()
+            source = wb.DRIVE_C / "acc" / "server.msi"
+            source.parent.mkdir(exist_ok=True)
+            shutil.copyfile(wb.product_msi("14.0.2.226"), source)
+            wb.wine(["msiexec", "/i", wb.win(source), "/qn"])
+            self.assertEqual(wb.version_string(), "14.0.2.226")
+            wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
+            source.unlink()
+            cache = wb.DRIVE_C / "windows" / "Installer"
+            parked = wb.DRIVE_C / "acc" / "parked"
+            parked.mkdir(exist_ok=True)
+            for msi in cache.glob("*.msi"):
+                shutil.move(str(msi), str(parked / msi.name))
+
+            def undo():  # or the product could not be removed
+                for msi in parked.glob("*.msi"):
+                    shutil.move(str(msi), str(cache / msi.name))
+                shutil.rmtree(wb.DRIVE_C / "acc")
+            return undo
+
+        def cmd_missing():
+            (system32 / "cmd.exe").rename(system32 / "cmd.exe.away")
+            return lambda: (system32 / "cmd.exe.away").rename(system32 / "cmd.exe")
+
+        cases = [  # (what, set-up returning its undo, overrides, exit codes)
+            ("cached package gone", cached_package_gone, None, {1612}),
+            ("cmd.exe missing", cmd_missing, None, {2}),  # ERROR_FILE_NOT_FOUND
+            ("bcrypt.dll unavailable", lambda: (lambda: None), "bcrypt=d", {126, 1114, 193}),
+        ]
+        for what, arrange, overrides, codes in cases:
+            with self.subTest(what):
+                wb.make_package(UPD, sums=True)
+                undo = arrange()
+                try:
+                    run = wb.run_setup("C:\\Upd\\setup.exe /qn", overrides=overrides)
+                finally:
+                    undo()
+                self.assertIn(run.exit_code, codes, run)
+                self.assertNotLaunched(run)
+                self.assertTreesKept()
+
+    def test_a_refusal_is_shown_unless_quiet(self):
+        wb.make_package(UPD, msp=None)
+        for tail, shown in (("", True), (" /qn", False), (" -Passive", False)):
+            with self.subTest(tail=tail):
+                run = wb.run_setup("C:\\Upd\\setup.exe" + tail)
+                self.assertExit(run, 1635)
+                self.assertNotLaunched(run)
+                self.assertEqual(run.box is not None, shown, run)
+                if shown:
+                    self.assertEqual(run.box["caption"], "Tallowick Server 14")
+                    self.assertIn("1635", run.box["text"])
+                    self.assertEqual((run.box["buttons"], run.box["icon"]), ("1", "1"), run.box)
+        self.assertTreesKept()
 
     def test_eligible_only_through_the_registry_goes_on_to_the_launch(self):
         # The installer knows no such product, so it gives no verdict on the patch.

@@ -35,20 +35,25 @@ class Eligibility(MachineTest):
                 self.assertEqual(run.box is not None, code == 1, run)
 
     def test_uninstall_entry_alone(self):
-        cases = [  # (DisplayVersion, the Windows Installer knowing nothing, exit code)
-            ("14.0.2.226", 0),
-            ("14.0.1.204", 0),
-            ("14.0.2.2260", 1),
-            ("14.0.2.22", 1),
-            ("1" * 300, 1),
+        cases = [  # (DisplayVersion, release installed through the Windows Installer, exit code)
+            ("14.0.2.226", None, 0),
+            ("14.0.1.204", None, 0),
+            ("14.0.2.2260", None, 1),
+            ("14.0.2.22", None, 1),
+            ("1" * 300, None, 1),
+            # The installer reports another version: its uninstall entry still counts.
+            ("14.0.2.226", "14.0.3.301", 0),
         ]
-        for value, code in cases:
-            with self.subTest(value=value[:20]):
+        for value, installed, code in cases:
+            with self.subTest(value=value[:20], installed=installed):
                 wb.reset_machine()
+                if installed:
+                    wb.install_product(installed)
                 wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", value)
                 run = self.run_package()
                 self.assertExit(run, code)
                 self.assertEqual(run.launched, code == 0, run)
+                self.assertEqual(run.box is not None, code == 1, run)
 
 
 class PackageDirectory(MachineTest):

@@ -4,6 +4,8 @@
 //   STANDIN_EXIT    exit code (default 0)
 //   STANDIN_SLEEP_MS  time to run before exiting
 //   STANDIN_CHECK   paths, separated by '|', whose existence is recorded
+//   STANDIN_PROBE   when set: tries to open the package for writing, to
+//                   rename it and to read it, and records each error (0: it worked)
 #include "support.h"
 
 #include <stdlib.h>
@@ -16,6 +18,27 @@ std::wstring env(const wchar_t* name) {
     wchar_t value[32768];
     DWORD n = GetEnvironmentVariableW(name, value, 32768);
     return n > 0 && n < 32768 ? std::wstring(value, n) : std::wstring();
+}
+
+std::string error_line(const char* what, bool worked) {
+    return std::string(what) + "\t" + std::to_string(worked ? 0 : GetLastError()) + "\n";
+}
+
+// What another process may do with the package while the installer runs.
+std::string probe(const std::wstring& package) {
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE w = CreateFileW(package.c_str(), GENERIC_WRITE, all, NULL, OPEN_EXISTING, 0, NULL);
+    std::string out = error_line("write", w != INVALID_HANDLE_VALUE);
+    if (w != INVALID_HANDLE_VALUE) CloseHandle(w);
+    std::wstring moved = package + L".moved";
+    bool renamed = MoveFileW(package.c_str(), moved.c_str());
+    out += error_line("rename", renamed);
+    if (renamed) MoveFileW(moved.c_str(), package.c_str());
+    HANDLE r =
+        CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    out += error_line("read", r != INVALID_HANDLE_VALUE);
+    if (r != INVALID_HANDLE_VALUE) CloseHandle(r);
+    return out;
 }
 
 }  // namespace
@@ -42,6 +65,7 @@ int wmain() {
         }
         bool found = GetFileAttributesW(package.c_str()) != INVALID_FILE_ATTRIBUTES;
         out += "package\t" + utf8(package) + "\n" + "package_found\t" + (found ? "1" : "0") + "\n";
+        if (found && !env(L"STANDIN_PROBE").empty()) out += probe(package);
     }
     std::wstring checks = env(L"STANDIN_CHECK");
     size_t start = 0;

@@ -100,6 +100,18 @@ TEST_F(TreeTest, AFileHeldOpenStaysWithItsDirectories) {
     EXPECT_FALSE(exists(twk + "\\a.txt"));
 }
 
+TEST_F(TreeTest, AFolderHeldWithoutDeleteSharingIsEmptied) {
+    HANDLE held = CreateFileA((twk + "\\sub").c_str(), FILE_LIST_DIRECTORY,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    remove_tree(twk);
+    CloseHandle(held);
+    EXPECT_TRUE(exists(twk + "\\sub"));
+    EXPECT_FALSE(exists(twk + "\\sub\\b.txt"));
+    EXPECT_FALSE(exists(twk + "\\a.txt"));
+}
+
 TEST_F(TreeTest, EmptyDirectoryFileAndNothing) {
     std::string empty = kRoot + "\\empty";
     CreateDirectoryA(empty.c_str(), NULL);
