@@ -5,7 +5,8 @@ It uses its own Wine prefix (build/wine/demo-prefix), installs release
 14.0.2.226 of the server from a real MSI and puts the two stale
 web-component trees under its installation folder. It makes the update
 package as the vendor ships it (tools/package with the real v3 patch: Files,
-SHA256SUMS, the zip), first runs a copy whose patch package was cut to half
+SHA256SUMS, the zip), in build/demo so that build/package and its zip stay
+as make package left them. It first runs a copy whose patch package was cut to half
 its size (refused, nothing changed), then runs setup.exe /qn from the package
 folder, whose name has a blank, with Wine's own msiexec. Then it runs the
 package again on the patched server, which is no longer eligible. The prefix is left as the demo ended, so that anyone can
@@ -30,8 +31,11 @@ import winebed as wb  # noqa: E402
 MEANINGS = {
     0: "the patch was applied",
     1: "no eligible release of Tallowick Server 14 is installed",
+    2: "cmd.exe could not be started; nothing was changed",
+    126: "bcrypt.dll could not be loaded, so the package could not be checked",
     206: "the update package's folder path is too long",
     1602: "the administrator cancelled the patch",
+    1612: "the Windows Installer cannot judge the patch (its cached package is gone)",
     1603: "the patch failed",
     1618: "another installation is running",
     1627: "the installer could not run the patch (Wine's code for an unreadable package)",
@@ -123,12 +127,17 @@ def demo():
     wb.make_tree(trees[0].parent, ("keep-me.txt",))
     say("Installed from its MSI: Tallowick Server 14 release 14.0.2.226 in %s" % install_dir)
 
-    subprocess.run([str(ROOT / "tools" / "package"), str(BUILD)], check=True,
-                   env=dict(os.environ, MSP=str(wb.patch_package())))
+    # A folder of its own: build/package and the zip stay as make package left them.
+    demo_build = BUILD / "demo"
+    (demo_build / "bin").mkdir(parents=True, exist_ok=True)
+    shutil.copyfile(BUILD / "bin" / "setup.exe", demo_build / "bin" / "setup.exe")
+    env = dict(os.environ, MSP=str(wb.patch_package()))
+    env.pop("SIGN_PFX", None)
+    subprocess.run([str(ROOT / "tools" / "package"), str(demo_build)], check=True, env=env)
     package = wb.DRIVE_C / "Update Package"
     if package.exists():
         shutil.rmtree(package)
-    shutil.copytree(BUILD / "package", package)
+    shutil.copytree(demo_build / "package", package)
     say("Update package: %s (setup.exe, Files\\%s, SHA256SUMS), as tools/package made it"
         % (wb.win(package), wb.PACKAGE_NAME))
 

@@ -1,7 +1,9 @@
 """Zips a folder so that the same files always give the same bytes: names in
-order, one fixed date, fixed attributes, deflate at one level.
+order, one fixed date, fixed attributes, deflate at one level. With a top
+name, the zip holds the folder's contents under <top>/, so that it unpacks
+into a folder of its own.
 
-    python3 tools/reproducible_zip.py <folder> <zip>
+    python3 tools/reproducible_zip.py <folder> <zip> [<top>]
 """
 
 import sys
@@ -19,11 +21,13 @@ def entry(name, is_dir):
     return info
 
 
-def main(folder, out):
+def main(folder, out, top=""):
     folder = Path(folder)
     with zipfile.ZipFile(out, "w") as z:
+        if top:
+            z.writestr(entry(top, True), b"")
         for path in sorted(folder.rglob("*"), key=lambda p: p.relative_to(folder).as_posix()):
-            name = path.relative_to(folder).as_posix()
+            name = (top + "/" if top else "") + path.relative_to(folder).as_posix()
             if path.is_dir():
                 z.writestr(entry(name, True), b"")
             else:

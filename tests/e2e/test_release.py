@@ -61,10 +61,11 @@ class Reproducible(unittest.TestCase):
                 zips.append(build / "TallowickServer14v3Update.zip")
                 time.sleep(1.5)
             self.assertEqual(sha256(zips[0]), sha256(zips[1]))
-            with zipfile.ZipFile(zips[0]) as z:
-                self.assertEqual(z.namelist(), ["Files/", "Files/" + wb.PACKAGE_NAME,
-                                                "SHA256SUMS", "setup.exe"])
-                self.assertEqual(z.read("Files/" + wb.PACKAGE_NAME),
+            with zipfile.ZipFile(zips[0]) as z:  # one folder of its own
+                top = "TallowickServer14v3Update/"
+                self.assertEqual(z.namelist(), [top + n for n in (
+                    "", "Files/", "Files/" + wb.PACKAGE_NAME, "SHA256SUMS", "setup.exe")])
+                self.assertEqual(z.read(top + "Files/" + wb.PACKAGE_NAME),
                                  wb.patch_package().read_bytes())
 
 
@@ -104,6 +105,27 @@ class Signing(MachineTest):
         self.assertEqual(sums, "%s  setup.exe\n" % sha256(wb.SETUP_EXE))
         self.assertTrue((self.build / "package" / "Files").is_dir())
         self.assertEqual(list((self.build / "package" / "Files").iterdir()), [])
+
+    def test_signed_builds_are_reproducible_and_the_signature_comes_off(self):
+        # No timestamp server: the signing time is the commit's, so the same
+        # inputs give the same bytes, a second later too.
+        sign = dict(SIGN_PFX=str(self.tmp / "cert.pfx"), SIGN_PASS_FILE=str(self.tmp / "pass"),
+                    MSP=str(wb.patch_package()))
+        builds = []
+        for _ in range(2):
+            self.package(**sign)
+            builds.append((sha256(self.build / "package" / "setup.exe"),
+                           sha256(self.build / "TallowickServer14v3Update.zip")))
+            time.sleep(1.1)
+        self.assertEqual(builds[0], builds[1])
+        self.assertNotEqual(builds[0][0], sha256(wb.SETUP_EXE))
+        # What a timestamped file is checked by: without its signature it is
+        # the unsigned build of the same commit, byte for byte.
+        stripped = self.tmp / "stripped.exe"
+        subprocess.run(["osslsigncode", "remove-signature", "-in",
+                        str(self.build / "package" / "setup.exe"), "-out", str(stripped)],
+                       check=True, stdout=subprocess.DEVNULL)
+        self.assertEqual(sha256(stripped), sha256(wb.SETUP_EXE))
 
     def test_signed_package_verifies_keeps_its_manifest_and_runs(self):
         out = self.package(SIGN_PFX=str(self.tmp / "cert.pfx"),
