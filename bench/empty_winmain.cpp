@@ -1,6 +1,7 @@
-// Footprint baseline: an empty WinMain built with setup.exe's flags.
+// Footprint baseline: an empty program built with setup.exe's flags, which
+// enter without the C runtime's start-up.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return 0;
+extern "C" void setup_entry() {
+    ExitProcess(0);
 }

@@ -7,7 +7,7 @@ web-component trees under its installation folder. It makes the update
 package as the vendor ships it (tools/package with the real v3 patch: Files,
 SHA256SUMS, the zip), in build/demo so that build/package and its zip stay
 as make package left them. It first runs a copy whose patch package was cut to half
-its size (refused, nothing changed), then runs setup.exe /qn from the package
+its size (refused, nothing changed), then runs setup.exe /qn /norestart from the package
 folder, whose name has a blank, with Wine's own msiexec. Then it runs the
 package again on the patched server, which is no longer eligible. The prefix is left as the demo ended, so that anyone can
 look inside. Message boxes are drawn inside Wine's virtual desktop, with
@@ -102,7 +102,7 @@ def refused_copy(package, trees):
     msp = cut / "Files" / wb.PACKAGE_NAME
     whole = msp.read_bytes()
     msp.write_bytes(whole[:len(whole) // 2])
-    command = "\"%s\\setup.exe\" /qn" % wb.win(cut)
+    command = "\"%s\\setup.exe\" /qn /norestart" % wb.win(cut)
     say("Running a copy whose patch package was cut to %d of its %d bytes: %s"
         % (len(whole) // 2, len(whole), command))
     run = wb.run_setup(command, standin=False, timeout_ms=120000)
@@ -146,7 +146,7 @@ def demo():
     say()
     ok = refused_copy(package, trees)
     say()
-    command = "\"%s\\setup.exe\" /qn" % wb.win(package)
+    command = "\"%s\\setup.exe\" /qn /norestart" % wb.win(package)
     say("Running: %s   (Wine's own msiexec applies the patch)" % command)
     start = time.perf_counter()
     run = wb.run_setup(command, standin=False, timeout_ms=300000)
