@@ -14,6 +14,6 @@ target_link_options(package_check PRIVATE ${SIZE_LINK})
 target_link_libraries(package_check PRIVATE windows_edge portable shell32 ntdll)
 add_executable(empty_winmain WIN32 ${CMAKE_SOURCE_DIR}/bench/empty_winmain.cpp)
 target_compile_options(empty_winmain PRIVATE ${WARNINGS} ${SIZE_FLAGS})
-target_link_options(empty_winmain PRIVATE ${SIZE_LINK} -nostartfiles -Wl,--entry,setup_entry)
+target_link_options(empty_winmain PRIVATE ${SIZE_LINK} -nostartfiles -Wl,--entry,WinMain)
 set_target_properties(plain_remove tree_remove package_check empty_winmain PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/benchbin)

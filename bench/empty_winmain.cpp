@@ -1,7 +1,7 @@
 // Footprint baseline: an empty program built with setup.exe's flags, which
-// enter without the C runtime's start-up.
+// Windows enters at WinMain without the C runtime's start-up.
 #include <windows.h>
 
-extern "C" void setup_entry() {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ExitProcess(0);
 }

@@ -429,3 +429,24 @@ def tree_digest(root):
                 h.update(p.read_bytes())
             count += 1
     return h.hexdigest(), count
+
+
+def main(argv):
+    """By hand, in the prefix that WINEPREFIX names (README, "Running it by hand"):
+    install <version>   installs the test server at that release
+    patch               writes the real v3 patch package once and prints its path
+    version             prints the Windows Installer's VersionString of the server"""
+    if argv[:1] == ["install"] and len(argv) == 2:
+        install_product(argv[1])
+    elif argv == ["patch"]:
+        print(patch_package())
+    elif argv == ["version"]:
+        print(version_string())
+    else:
+        print(main.__doc__, file=sys.stderr)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -128,9 +128,11 @@ unsigned long update_run(const wchar_t* tail) {
 
 }  // namespace
 
-// The entry point itself, without the C runtime's start-up: nothing here
-// needs it (no constructors, no stdio, no heap), and it was half the file.
-extern "C" void setup_entry() {
+// Windows enters here directly, without the C runtime's start-up: nothing
+// here needs it (no constructors, no stdio, no heap), and it was half the
+// file. So the arguments are not WinMain's and go unused; the process ends
+// through ExitProcess, never by returning.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before anything loads a DLL: the program runs elevated from folders
     // that anyone may have written to.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
