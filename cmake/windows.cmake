@@ -28,8 +28,12 @@ target_compile_definitions(windows_edge PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=
 
 add_executable(setup WIN32 src/app/main.cpp res/setup.rc)
 target_compile_options(setup PRIVATE ${WARNINGS} ${SIZE_FLAGS})
-# No C runtime start-up: Windows enters at WinMain itself (main.cpp).
-target_link_options(setup PRIVATE ${SIZE_LINK} ${DEEP_STACK} -nostartfiles -Wl,--entry,WinMain)
+# No C runtime start-up: Windows enters at WinMain itself (main.cpp), and
+# the link fails when the image would need the start-up after all.
+set(NO_STARTUP_GUARD ${CMAKE_SOURCE_DIR}/cmake/no_startup.ld)
+target_link_options(setup PRIVATE ${SIZE_LINK} ${DEEP_STACK} -nostartfiles -Wl,--entry,WinMain
+  ${NO_STARTUP_GUARD})
+set_target_properties(setup PROPERTIES LINK_DEPENDS ${NO_STARTUP_GUARD})
 target_link_libraries(setup PRIVATE windows_edge portable advapi32 user32 ntdll)
 set_target_properties(setup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set_source_files_properties(res/setup.rc PROPERTIES OBJECT_DEPENDS

@@ -9,7 +9,10 @@ SHA256SUMS, the zip), in build/demo so that build/package and its zip stay
 as make package left them. It first runs a copy whose patch package was cut to half
 its size (refused, nothing changed), then runs setup.exe /qn /norestart from the package
 folder, whose name has a blank, with Wine's own msiexec. Then it runs the
-package again on the patched server, which is no longer eligible. The prefix is left as the demo ended, so that anyone can
+package again on the patched server, which is no longer eligible: once with
+/qn /norestart, as a deployment tool would (exit 1, no box to click), and
+once as a person would, with no options (the not-found box). The prefix is
+left as the demo ended, so that anyone can
 look inside. Message boxes are drawn inside Wine's virtual desktop, with
 their title bar, as a person sees them on Windows.
 """
@@ -32,6 +35,9 @@ MEANINGS = {
     0: "the patch was applied",
     1: "no eligible release of Tallowick Server 14 is installed",
     2: "cmd.exe could not be started; nothing was changed",
+    32: "another program holds the patch package; retry later",
+    33: "another program has locked the patch package; retry later",
+    50: "a check could not run and Windows gave no reason",
     126: "bcrypt.dll could not be loaded, so the package could not be checked",
     206: "the update package's folder path is too long",
     1602: "the administrator cancelled the patch",
@@ -163,7 +169,16 @@ def demo():
           and not any(t.exists() for t in trees))
 
     say()
-    say("Running again on the patched server: %s" % command)
+    say("Running again on the patched server, quietly: %s" % command)
+    run = wb.run_setup(command, standin=False, lang="en_US.UTF-8", timeout_ms=60000)
+    say("  %s" % ("a message box was shown" if run.box else "no message box: a quiet run "
+                                                          "waits for no click"))
+    say("  setup.exe exit code: %s (%s)" % (run.exit_code, MEANINGS.get(run.exit_code, "?")))
+    ok = ok and run.exit_code == 1 and run.box is None
+
+    say()
+    command = "\"%s\\setup.exe\"" % wb.win(package)
+    say("Running again on the patched server, as a person would: %s" % command)
     shot = "demo-not-found.png"
     run = wb.run_setup(command, standin=False, lang="en_US.UTF-8", screenshot=shot)
     if run.box:

@@ -399,6 +399,28 @@ class held_open:
         self.proc.wait()
 
 
+def prefix_processes(text):
+    """The Linux pids of this prefix's processes whose command line holds text."""
+    pids = []
+    for proc in Path("/proc").iterdir():
+        try:
+            line = (proc / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
+            mine = ("\0WINEPREFIX=%s\0" % PREFIX).encode() in b"\0" + (proc / "environ").read_bytes()
+        except (OSError, ValueError):
+            continue
+        if mine and text in line and proc.name.isdigit():
+            pids.append(int(proc.name))
+    return pids
+
+
+def wait_for(condition, seconds=60):
+    """Polls condition until it holds or seconds pass; returns its last value."""
+    deadline = time.time() + seconds
+    while not condition() and time.time() < deadline:
+        time.sleep(0.05)
+    return condition()
+
+
 # --- file trees -------------------------------------------------------------
 
 def make_tree(root, files=("a.txt", "sub/b.txt")):

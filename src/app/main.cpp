@@ -59,7 +59,7 @@ ReleaseSource eligible_release() {
 // up to the installer's process, created suspended. 0, or the refusal.
 unsigned long check_and_create(ReleaseSource release, HANDLE package, const wchar_t* package_path,
                                const wchar_t* sums_path, const wchar_t* forwarded,
-                               PROCESS_INFORMATION* process) {
+                               PatchProcess* process) {
     unsigned long refused = check_package_whole(sums_path, package, kListedPackage);
     // A package known to be cut short never reaches msi.dll, which may hang
     // or crash on one.
@@ -77,28 +77,33 @@ unsigned long check_and_create(ReleaseSource release, HANDLE package, const wcha
     return refused;
 }
 
-// A refusal has changed nothing; a person at the console is told why,
-// unless the options ask msiexec for a quiet run.
+// A refusal has changed nothing; a person at the console is told why.
 unsigned long refuse(unsigned long code, const wchar_t* forwarded, const wchar_t* package_path) {
-    if (!asks_quiet(forwarded)) {
+    if (boxes_can_be_seen(asks_quiet(forwarded))) {
         bool percent = package_path != nullptr && cmd_would_expand(package_path);
         show_refusal(code, refusal_advice(code, percent));
     }
     return code;
 }
 
-unsigned long update_run(const wchar_t* tail) {
+unsigned long update_run(const wchar_t* command_line) {
+    // The module's own path, not the command line's first word: that is
+    // whatever the parent wrote there, and may be relative or no path at all.
+    wchar_t program[kPackageCapacity];
+    program_path(program);
+    wchar_t forwarded[kForwardedCapacity];
+    filter_arguments(command_line_tail(command_line, program), kStrippedSwitch, forwarded,
+                     kForwardedCapacity);
     wchar_t package_dir[kPackageCapacity];
     bool payload_ready =
-        resolve_package_directory(package_dir) &&
+        resolve_package_directory(program, package_dir) &&
         path_in_folder(package_dir, L"Files\\", g_payload_directory, kPayloadCapacity);
     ReleaseSource release = eligible_release();
     if (release == kNoRelease) {
-        show_not_found_message();
+        // The same rule as a refusal's: a quiet run waits for no click.
+        if (boxes_can_be_seen(asks_quiet(forwarded))) show_not_found_message();
         return kExitNotEligible;
     }
-    wchar_t forwarded[kForwardedCapacity];
-    filter_arguments(tail, kStrippedSwitch, forwarded, kForwardedCapacity);
     // Nothing is removed until the patch is known to be able to run. Each
     // check below refuses with its own code and changes nothing.
     wchar_t package_path[kFilePathCapacity];
@@ -111,7 +116,7 @@ unsigned long update_run(const wchar_t* tail) {
     // Held from the digest to the end of the wait: the file msiexec reads is
     // the one that was checked.
     HANDLE package = INVALID_HANDLE_VALUE;
-    PROCESS_INFORMATION process;
+    PatchProcess process;
     unsigned long refused = hold_package(package_path, &package);
     if (refused == ERROR_SUCCESS) {
         refused = check_and_create(release, package, package_path, sums_path, forwarded, &process);
@@ -138,5 +143,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // The tail is taken from the wide process command line by our own rule:
     // a narrow one has lost what the ANSI code page cannot hold.
-    ExitProcess(update_run(command_line_tail(GetCommandLineW())));
+    ExitProcess(update_run(GetCommandLineW()));
 }

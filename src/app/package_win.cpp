@@ -17,14 +17,14 @@ void shorten_wide(wchar_t* dir) {
 
 }  // namespace
 
-bool resolve_package_directory(wchar_t* dir) {
-    dir[0] = 0;
-    // The module's own path, not the command line's first word: that is
-    // whatever the parent wrote there, and may be relative or no path at all.
-    wchar_t program[kPackageCapacity] = {};
-    DWORD n = GetModuleFileNameW(NULL, program, kPackageCapacity);
+void program_path(wchar_t* path) {
+    DWORD n = GetModuleFileNameW(NULL, path, kPackageCapacity);
     // A result that fills the buffer was cut, and a cut path names another folder.
-    if (n == 0 || n >= kPackageCapacity) return false;
+    if (n == 0 || n >= kPackageCapacity) path[0] = 0;
+}
+
+bool resolve_package_directory(const wchar_t* program, wchar_t* dir) {
+    dir[0] = 0;
     if (!package_directory_from_path(program, dir, kPackageCapacity)) return false;
     shorten_wide(dir);
     return true;

@@ -1,7 +1,11 @@
 // The package directory of this run, resolved from the program's own file.
 #pragma once
 
-// Fills dir (kPackageCapacity characters) with the folder of the running
-// setup.exe, in short form where the volume has one, ending in a separator.
-// False, with dir left empty, when its path does not fit.
-bool resolve_package_directory(wchar_t* dir);
+// Fills path (kPackageCapacity characters) with the running module's own
+// path (GetModuleFileNameW); empty when there is none or it does not fit.
+void program_path(wchar_t* path);
+
+// Fills dir (kPackageCapacity characters) with the folder of program, the
+// running setup.exe, in short form where the volume has one, ending in a
+// separator. False, with dir left empty, when its path does not fit.
+bool resolve_package_directory(const wchar_t* program, wchar_t* dir);

@@ -16,6 +16,9 @@ const unsigned long kExitCommandTooLong = 1639;  // ERROR_INVALID_COMMAND_LINE
 // on as it is: typically 1642 or 1636.
 const unsigned long kExitPatchNotApplicable = 1642;  // ERROR_PATCH_TARGET_NOT_FOUND
 const unsigned long kExitNotSupported = 50;          // ERROR_NOT_SUPPORTED
+// The patch package held by another process: the Windows error, "retry later".
+const unsigned long kExitPackageShared = 32;  // ERROR_SHARING_VIOLATION
+const unsigned long kExitPackageLocked = 33;  // ERROR_LOCK_VIOLATION
 
 // What the run reports for the launched process's own exit code: a cmd or
 // msiexec that ended with 1 (killed, a syntax error) failed; it must not

@@ -57,7 +57,8 @@ bool word_is(const wchar_t* word, size_t length, const wchar_t* name) {
     return i == length && name[i] == 0;
 }
 
-// msiexec's user-interface levels: q, then n, b, r or f, then + or -, then !.
+// msiexec's user-interface levels: q, then n, b, r or f, then + or - and !,
+// each at most once and in either order (/qb-! and /qb!- alike).
 bool quiet_level(const wchar_t* word, size_t length) {
     if (length == 0 || lower(word[0]) != L'q') return false;
     size_t i = 1;
@@ -65,9 +66,18 @@ bool quiet_level(const wchar_t* word, size_t length) {
                        lower(word[i]) == L'f')) {
         ++i;
     }
-    if (i < length && (word[i] == L'+' || word[i] == L'-')) ++i;
-    if (i < length && word[i] == L'!') ++i;
-    return i == length;
+    bool sign = false;
+    bool bang = false;
+    for (; i < length; ++i) {
+        if (!sign && (word[i] == L'+' || word[i] == L'-')) {
+            sign = true;
+        } else if (!bang && word[i] == L'!') {
+            bang = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 void filter_arguments(const wchar_t* tail, const wchar_t* sw, wchar_t* out, int cap);
 
 // True when the forwarded arguments ask msiexec for a quiet run: /q in any
-// of its forms (/qn, /qb, /qr, /qf, /qn+, /qb-, /qb!, /q), /quiet or
+// of its forms (/qn, /qb, /qr, /qf, /qn+, /qb-, /qb!, /qb-!, /qb!-, /q), /quiet or
 // /passive, with "-" for "/" too, in any case of letters, as a whole
 // argument outside double quotes.
 bool asks_quiet(const wchar_t* args);

@@ -22,6 +22,33 @@ DWORD wait_for_exit(HANDLE process) {
     }
 }
 
+// A job whose limits are set to flags; false when Windows refuses them.
+bool set_job_limits(HANDLE job, DWORD flags) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = flags;
+    return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                   sizeof limits) != FALSE;
+}
+
+// Until it is resumed, the suspended cmd.exe dies with setup.exe however
+// setup.exe ends (a fleet tool's time-out kills it mid-removal): the last
+// handle of a KILL_ON_JOB_CLOSE job is closed by Windows itself. Without a
+// job (Windows 7 refuses a second job for a process already in one) the
+// run goes on as before.
+HANDLE kill_with_us(HANDLE process) {
+    HANDLE job = CreateJobObjectW(NULL, NULL);
+    if (job == NULL) return NULL;
+    // SILENT_BREAKAWAY_OK: what cmd.exe starts (msiexec) never joins the job.
+    if (!set_job_limits(
+            job, JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK) ||
+        !AssignProcessToJobObject(job, process)) {
+        CloseHandle(job);
+        return NULL;
+    }
+    return job;
+}
+
 }  // namespace
 
 bool installer_busy() {
@@ -48,7 +75,7 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
 }
 
 unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
-                                   PROCESS_INFORMATION* process) {
+                                   PatchProcess* process) {
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -60,21 +87,26 @@ unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
     // Suspended: nothing of cmd runs until the trees are gone.
     if (!CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
                         NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, NULL, payload, &startup,
-                        process)) {
+                        &process->info)) {
         return launch_failure_code(GetLastError());
     }
+    process->job = kill_with_us(process->info.hProcess);
     return ERROR_SUCCESS;
 }
 
-unsigned long resume_and_wait(PROCESS_INFORMATION* process) {
+unsigned long resume_and_wait(PatchProcess* process) {
     DWORD code;
-    if (ResumeThread(process->hThread) == static_cast<DWORD>(-1)) {
+    if (ResumeThread(process->info.hThread) == static_cast<DWORD>(-1)) {
         code = launch_failure_code(GetLastError());
-        TerminateProcess(process->hProcess, code);
+        TerminateProcess(process->info.hProcess, code);
     } else {
-        code = installer_exit_code(wait_for_exit(process->hProcess));
+        // Running now: the installer outlives setup.exe, as it always did.
+        if (process->job != NULL)
+            set_job_limits(process->job, JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
+        code = installer_exit_code(wait_for_exit(process->info.hProcess));
     }
-    CloseHandle(process->hThread);
-    CloseHandle(process->hProcess);
+    if (process->job != NULL) CloseHandle(process->job);
+    CloseHandle(process->info.hThread);
+    CloseHandle(process->info.hProcess);
     return code;
 }

@@ -11,6 +11,13 @@ struct PatchLaunch {
     wchar_t command[kCommandCapacity];
 };
 
+// The created process, and the job that ends it with setup.exe until it is
+// let run (NULL where Windows gave no job).
+struct PatchProcess {
+    PROCESS_INFORMATION info;
+    HANDLE job;
+};
+
 // True while another installation runs: the Windows Installer then holds
 // its Global\_MSIExecute mutex.
 bool installer_busy();
@@ -21,11 +28,13 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
 
 // Creates the patch command's process hidden in the payload directory,
 // suspended, so that a cmd.exe that cannot start refuses the run before
-// anything is removed. Returns 0, or a launch failure code.
+// anything is removed, and puts it in a job that kills it when setup.exe
+// dies before letting it run. Returns 0, or a launch failure code.
 unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
-                                   PROCESS_INFORMATION* process);
+                                   PatchProcess* process);
 
-// Lets the created process run, waits for its end and returns the exit code
-// to report (installer_exit_code), or a launch failure code. A process that
-// cannot be resumed is ended, never left suspended. Closes both handles.
-unsigned long resume_and_wait(PROCESS_INFORMATION* process);
+// Lets the created process run, out of reach of the job's kill, waits for
+// its end and returns the exit code to report (installer_exit_code), or a
+// launch failure code. A process that cannot be resumed is ended, never left
+// suspended. Closes every handle of process.
+unsigned long resume_and_wait(PatchProcess* process);

@@ -21,12 +21,10 @@ const size_t kMessageWideCapacity = 256;
 // system's ANSI code page (which may be UTF-8). False when they do not convert.
 bool widen_message(const char* bytes, unsigned int code_page, wchar_t* out, size_t cap);
 
-// False when the process's window station is not visible (a service, a
-// deployment agent): nobody could close a box there.
-bool window_station_visible();
+// box_can_be_seen for this process: its window station's flags and its
+// session. A deployment agent, a service or quiet options: no box.
+bool boxes_can_be_seen(bool quiet);
 
 // Shows the text of the system default language in a modal error box and
-// returns what the box returned; shows nothing, and returns 0, when the
-// process's window station is not visible (a service, a deployment agent):
-// nobody could close the box there.
+// returns what the box returned. Only where boxes_can_be_seen.
 int show_not_found_message();

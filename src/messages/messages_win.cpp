@@ -1,20 +1,23 @@
-// The not-found message box.
+// The not-found message box, and whether a box can be seen at all.
 #include <windows.h>
 
+#include "box_rule.h"
 #include "messages.h"
 
-// What .NET's Environment.UserInteractive asks: a service, or an agent
-// running as SYSTEM, has a window station that no person can see, and a box
-// there would wait forever for a click.
-bool window_station_visible() {
+// What .NET's Environment.UserInteractive asks, and the session besides: a
+// service, or an agent running as SYSTEM, has a window station that no
+// person can see, and a box there would wait forever for a click.
+bool boxes_can_be_seen(bool quiet) {
     USEROBJECTFLAGS flags;
     ZeroMemory(&flags, sizeof flags);
     DWORD needed = 0;
     if (!GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
                                    &needed)) {
-        return true;  // unknown: show the box, as before
+        flags.dwFlags = WSF_VISIBLE;  // unknown: show the box, as before
     }
-    return (flags.dwFlags & WSF_VISIBLE) != 0;
+    DWORD session = 1;  // unknown: not session 0
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    return box_can_be_seen(quiet, flags.dwFlags, session);
 }
 
 bool widen_message(const char* bytes, unsigned int code_page, wchar_t* out, size_t cap) {
@@ -24,7 +27,6 @@ bool widen_message(const char* bytes, unsigned int code_page, wchar_t* out, size
 }
 
 int show_not_found_message() {
-    if (!window_station_visible()) return 0;
     // Read now, not at start-up: the box speaks the system's language of the moment.
     MessageLanguage language = message_language(GetSystemDefaultLangID());
     const char* text = not_found_text(language);

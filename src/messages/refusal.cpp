@@ -10,6 +10,10 @@ const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder) {
         return L"The patch package is damaged or is not the one listed in SHA256SUMS: copy the "
                L"update package again.\n\n";
     }
+    if (code == kExitPackageShared || code == kExitPackageLocked) {
+        return L"Another program holds the patch package (a copy still being written, an "
+               L"antivirus scan): try again later.\n\n";
+    }
     if (code == kExitCommandTooLong && percent_in_folder) {
         return L"The package's folder holds %...%, which cmd.exe would expand: move the package "
                L"to another folder.\n\n";

@@ -2,8 +2,9 @@
 #pragma once
 
 // One English sentence that says what to do, for the refusals whose system
-// text would not: a package to copy again (1636), a folder that cmd.exe
-// would change (1639 with percent_in_folder). An empty text for the others.
+// text would not: a package to copy again (1636), one to try again later
+// (32, 33), a folder that cmd.exe would change (1639 with percent_in_folder).
+// An empty text for the others.
 const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder);
 
 // Stands in where Windows has no text for the code.
@@ -11,5 +12,5 @@ extern const wchar_t kRefusalFallback[];
 
 // Windows edges (refusal_win.cpp). Shows "<advice><Windows' own text for
 // code, in the system's language>\n(<code>)" in a box (MB_OK |
-// MB_ICONERROR, caption "Tallowick Server 14"), unless nobody can see it.
+// MB_ICONERROR, caption "Tallowick Server 14"). Only where boxes_can_be_seen.
 void show_refusal(unsigned long code, const wchar_t* advice);

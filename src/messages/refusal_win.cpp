@@ -11,7 +11,6 @@ const DWORD kTextCapacity = 1024;
 }  // namespace
 
 void show_refusal(unsigned long code, const wchar_t* advice) {
-    if (!window_station_visible()) return;
     wchar_t system_text[kTextCapacity];
     // FORMAT_MESSAGE_MAX_WIDTH_MASK: no line break of the message file's own,
     // so the code follows the text.

@@ -10,7 +10,8 @@
 // Opens the package once for the whole run: read access, read sharing only,
 // so that no other process can write, rename or delete it until the handle
 // is closed (the Windows Installer reads it with read sharing). 1635 when it
-// is not there or is a folder, 1636 when it cannot be opened.
+// is not there or is a folder; 32 or 33 when another process still holds it
+// after about 5 s of trying again; 1636 when it cannot be opened otherwise.
 unsigned long hold_package(const wchar_t* path, HANDLE* package);
 
 // 0 when sums_path names no such file or does not mention listed_name, or

@@ -36,6 +36,15 @@ bool read_whole(HANDLE file, unsigned char* block, DWORD* size) {
     }
 }
 
+// An antivirus scan of the freshly copied package, or a copy still being
+// written, holds it for a moment: about 5 s of waiting lets that pass.
+const int kHeldAttempts = 50;
+const DWORD kHeldPauseMs = 100;
+
+bool held_by_another(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 // A CNG failure is the machine's, not the package's.
 unsigned long cng_failure(NTSTATUS status) {
     return check_failure_code(RtlNtStatusToDosError(status));
@@ -92,12 +101,18 @@ unsigned long hold_package(const wchar_t* path, HANDLE* package) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return kExitPatchMissing;
     }
-    // Read sharing only: a copy still being written cannot be opened, and
-    // once open nobody can write, rename or delete the checked file.
-    *package = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (*package != INVALID_HANDLE_VALUE) return kExitSuccess;
-    DWORD error = GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kHeldAttempts; ++attempt) {
+        if (attempt > 0) Sleep(kHeldPauseMs);
+        // Read sharing only: a copy still being written cannot be opened, and
+        // once open nobody can write, rename or delete the checked file.
+        *package = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+        if (*package != INVALID_HANDLE_VALUE) return kExitSuccess;
+        error = GetLastError();
+        if (!held_by_another(error)) break;
+    }
+    if (held_by_another(error)) return error;  // still held: "retry later", not "copy again"
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kExitPatchMissing
                                                                           : kExitPatchInvalid;
 }

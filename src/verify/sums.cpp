@@ -75,7 +75,12 @@ bool mentions(const char* line, size_t size, const char* listed_name) {
             }
             ++j;
         }
-        if (listed_name[j] == 0 && (i == size || line[i] == ' ' || line[i] == ')')) return true;
+        // No Windows name goes on with a control character: a tab, or a CR
+        // left by a list converted twice, ends the name as a blank does.
+        if (listed_name[j] == 0 &&
+            (i == size || static_cast<unsigned char>(line[i]) <= 0x20 || line[i] == ')')) {
+            return true;
+        }
     }
     return false;
 }

@@ -23,8 +23,8 @@ bool decode_sums_text(char* text, size_t* size);
 // (sha256sum --tag); a leading backslash marks a name written with escapes.
 // The name compares with listed_name in either case of letters, with "/" and
 // "\" alike, with or without a leading "./". A line that mentions the name
-// (followed by a blank, ")" or the line's end) in any other shape, or with a
-// digest that is not 64 hex digits, is kListedBadly.
+// (followed by a blank or control character, ")" or the line's end) in any
+// other shape, or with a digest that is not 64 hex digits, is kListedBadly.
 Listing parse_sums_line(const char* line, size_t size, const char* listed_name,
                         unsigned char* digest);
 

@@ -9,9 +9,10 @@ import unittest
 import winebed_path  # noqa: F401
 import winebed as wb
 
-# No shell32: the program path comes from GetModuleFileNameW. ntdll is in
-# every process before any import is resolved.
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll", "ntdll.dll"}
+# No shell32: the program path comes from GetModuleFileNameW. No msvcrt:
+# there is no C runtime start-up. ntdll is in every process before any
+# import is resolved.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "ntdll.dll"}
 
 
 def pe_resources(data):

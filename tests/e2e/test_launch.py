@@ -127,7 +127,7 @@ class RealPatch(MachineTest):
                     self.assertFalse(tree.exists(), tree)
 
                 # The same package on the patched server: not eligible.
-                run = wb.run_setup("\"C:\\Upd Dir\\setup.exe\" /qn", standin=False)
+                run = wb.run_setup("\"C:\\Upd Dir\\setup.exe\"", standin=False)
                 self.assertExit(run, 1)
                 self.assertIsNotNone(run.box, run)
                 self.check_server("14.0.3.301")
@@ -235,8 +235,16 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
             (system32 / "cmd.exe").rename(system32 / "cmd.exe.away")
             return lambda: (system32 / "cmd.exe.away").rename(system32 / "cmd.exe")
 
+        def msi_without_the_verdict_call():
+            # The test bed's msi.dll confirms the release and has no
+            # MsiDeterminePatchSequenceW.
+            (system32 / "msi.dll").rename(system32 / "msi.dll.away")
+            shutil.copyfile(wb.TESTBIN / "msi.dll", system32 / "msi.dll")
+            return lambda: (system32 / "msi.dll.away").replace(system32 / "msi.dll")
+
         cases = [  # (what, set-up returning its undo, overrides, exit codes)
             ("cached package gone", cached_package_gone, None, {1612}),
+            ("msi.dll without the verdict", msi_without_the_verdict_call, "msi=n", {127}),
             ("cmd.exe missing", cmd_missing, None, {2}),  # ERROR_FILE_NOT_FOUND
             ("bcrypt.dll unavailable", lambda: (lambda: None), "bcrypt=d", {126}),  # MOD_NOT_FOUND
         ]
@@ -255,9 +263,12 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
 
     def test_a_refusal_is_shown_unless_quiet(self):
         wb.make_package(UPD, msp=None)
-        for tail, shown in (("", True), (" /qn", False), (" -Passive", False)):
-            with self.subTest(tail=tail):
-                run = wb.run_setup("C:\\Upd\\setup.exe" + tail)
+        invisible = {"WTOOL_STATION": "1"}  # a deployment agent's window station
+        for tail, station, shown in (("", None, True), (" /qn", None, False),
+                                     (" -Passive", None, False), ("", invisible, False)):
+            with self.subTest(tail=tail, station=bool(station)):
+                run = wb.run_setup("C:\\Upd\\setup.exe" + tail, extra_env=station,
+                                   timeout_ms=20000)
                 self.assertExit(run, 1635)
                 self.assertNotLaunched(run)
                 self.assertEqual(run.box is not None, shown, run)
@@ -266,6 +277,20 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
                     self.assertIn("1635", run.box["text"])
                     self.assertEqual((run.box["buttons"], run.box["icon"]), ("1", "1"), run.box)
         self.assertTreesKept()
+
+    def test_a_package_held_by_another_process_is_waited_for(self):
+        # An antivirus scan of the fresh copy: a moment is waited out; a
+        # longer hold gives the Windows error, "retry later".
+        for held_ms, code in ((1500, 0), (60000, 32)):  # ERROR_SHARING_VIOLATION
+            with self.subTest(held_ms=held_ms):
+                self.setUp()
+                package = wb.make_package(UPD, sums=True)
+                with wb.held_open(wb.win(package / "Files" / wb.PACKAGE_NAME), ms=held_ms):
+                    run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+                self.assertExit(run, code)
+                self.assertEqual(run.launched, code == 0, run)
+                if code:
+                    self.assertTreesKept()
 
     def test_eligible_only_through_the_registry_goes_on_to_the_launch(self):
         # The installer knows no such product, so it gives no verdict on the patch.

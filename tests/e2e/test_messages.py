@@ -48,7 +48,7 @@ class NotFoundMessage(MachineTest):
     def test_each_language(self):
         for lang, text, shot in CASES:
             with self.subTest(lang=lang):
-                run = wb.run_setup("C:\\Upd\\setup.exe /s /qn", lang=lang + ".UTF-8",
+                run = wb.run_setup("C:\\Upd\\setup.exe /s", lang=lang + ".UTF-8",
                                    screenshot=shot)
                 self.assertExit(run, 1)
                 self.assertNotLaunched(run)
@@ -66,14 +66,17 @@ class NotFoundMessage(MachineTest):
                 if shot:
                     self.assertTrue((wb.SHOTS / shot).exists())
 
-    def test_no_box_where_nobody_can_see_it(self):
+    def test_no_box_where_nobody_can_see_it_or_when_quiet(self):
         # A window station of its own, as a service or a deployment agent
         # has: without WSF_VISIBLE a box would wait for a click forever.
-        run = wb.run_setup("C:\\Upd\\setup.exe /qn", timeout_ms=20000,
-                           extra_env={"WTOOL_STATION": "1"})
-        self.assertExit(run, 1)
-        self.assertIsNone(run.box, run)
-        self.assertNotLaunched(run)
+        # A quiet run waits for no click either, as msiexec's /qn.
+        for tail, station in (("", {"WTOOL_STATION": "1"}), (" /qn /norestart", None)):
+            with self.subTest(tail=tail, station=bool(station)):
+                run = wb.run_setup("C:\\Upd\\setup.exe" + tail, timeout_ms=20000,
+                                   extra_env=station)
+                self.assertExit(run, 1)
+                self.assertIsNone(run.box, run)
+                self.assertNotLaunched(run)
 
 
 if __name__ == "__main__":

@@ -148,7 +148,7 @@ class Signing(MachineTest):
 
         package = wb.make_package(wb.DRIVE_C / "Signed")
         shutil.copyfile(signed, package / "setup.exe")
-        run = wb.run_setup("C:\\Signed\\setup.exe /qn")
+        run = wb.run_setup("C:\\Signed\\setup.exe")
         self.assertExit(run, 1)
         self.assertIsNotNone(run.box)
         wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")

@@ -13,7 +13,7 @@ UPD = wb.DRIVE_C / "Upd"
 class Eligibility(MachineTest):
     def run_package(self):
         wb.make_package(UPD)
-        return wb.run_setup("C:\\Upd\\setup.exe /qn")
+        return wb.run_setup("C:\\Upd\\setup.exe")
 
     def test_installed_releases(self):
         cases = [  # (version installed from a real MSI, exit code)

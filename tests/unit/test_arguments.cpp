@@ -117,7 +117,8 @@ TEST(ForwardedArguments, QuietSwitches) {
     } cases[] = {
         {L"/qn", true},         {L" /qb", true},        {L"/QR", true},
         {L"/qf", true},         {L"/qn+", true},        {L"/qb-", true},
-        {L"/qb!", true},        {L"/q", true},          {L"-qn", true},
+        {L"/qb!", true},        {L"/qb-!", true},       {L"/qb!-", true},
+        {L"/q", true},          {L"-qn", true},         {L"/qb--", false},
         {L"/quiet", true},      {L"-Quiet", true},      {L"/passive", true},
         {L"/l*v x /qn", true},  {L"PROP=1\t/qn", true}, {L"", false},
         {L"/norestart", false}, {L"/qx", false},        {L"/quietly", false},

@@ -8,6 +8,7 @@ namespace {
 struct TailCase {
     const wchar_t* line;
     const wchar_t* tail;
+    const wchar_t* program = L"C:\\Update Package\\setup.exe";  // the module's own path
 };
 
 const TailCase kTailCases[] = {
@@ -24,13 +25,20 @@ const TailCase kTailCases[] = {
     {L"C:\\\u8120\u2220\u3000dir\\setup.exe /qn", L"/qn"},
     {L"\u00E9t\u00E9.exe INSTALLDIR=\"D:\\\u0416\u0443\u0440\u043d\u0430\u043b\"",
      L"INSTALLDIR=\"D:\\\u0416\u0443\u0440\u043d\u0430\u043b\""},
+    // Started unquoted with the program named apart: the path is the name.
+    {L"C:\\Update Package\\setup.exe /qn /norestart", L"/qn /norestart"},
+    {L"c:\\update package\\SETUP.EXE\t/qn", L"/qn"},
+    {L"C:\\Update Package\\setup.exe", L""},
+    {L"C:\\Upd\\setup.exe /qn", L"/qn", L"C:\\Upd\\setup.exe"},
+    {L"C:\\Update Package\\setup.exe.old /qn", L"Package\\setup.exe.old /qn"},
+    {L"C:\\Update Package\\setup.exe /qn", L"Package\\setup.exe /qn", L""},
 };
 
 }  // namespace
 
 TEST(CommandLineTail, Table) {
     for (const TailCase& c : kTailCases) {
-        EXPECT_STREQ(command_line_tail(c.line), c.tail) << c.line;
+        EXPECT_STREQ(command_line_tail(c.line, c.program), c.tail) << c.line;
     }
 }
 
@@ -39,6 +47,6 @@ TEST(CommandLineTail, NeverStartsWithABlankOrControlCharacter) {
     for (int b = 1; b <= 0x20; ++b) {
         line[1] = static_cast<wchar_t>(b);
         line[2] = static_cast<wchar_t>(b);
-        EXPECT_STREQ(command_line_tail(line), L"") << b;
+        EXPECT_STREQ(command_line_tail(line, L"a"), L"") << b;
     }
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "../../src/messages/box_rule.h"
 #include "../../src/messages/messages.h"
 
 TEST(MessageTable, ByteCounts) {
@@ -47,5 +48,23 @@ TEST(MessageTable, ExactBytes) {
     for (const auto& c : cases) {
         std::string text = not_found_text(c.language);
         EXPECT_EQ(text.substr(c.offset, strlen(c.bytes)), c.bytes) << c.language;
+    }
+}
+
+TEST(BoxRule, OnlyWhereAPersonCanClickIt) {
+    struct Case {
+        bool quiet;
+        unsigned long flags, session;
+        bool shown;
+    } cases[] = {
+        {false, kStationVisible, 1, true},
+        {true, kStationVisible, 1, false},
+        {false, 0, 1, false},                // a service's or agent's station
+        {false, kStationVisible, 0, false},  // session 0: nobody sees it since Vista
+        {false, kStationVisible | 0x10, 2, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(box_can_be_seen(c.quiet, c.flags, c.session), c.shown)
+            << c.quiet << " " << c.flags << " " << c.session;
     }
 }

@@ -37,6 +37,7 @@ TEST(PatchCommand, Table) {
         // cmd expands %NAME% inside quotes too: the path would not be the one checked.
         {L"C:\\P%OS%Q\\Files\\P.msp", L"", nullptr},
         {L"C:\\a%\\b%\\Files\\P.msp", L"", nullptr},
+        {L"C:\\%A%\\Files\\P.msp", L"", nullptr},
         {L"C:\\100% Upd\\Files\\P.msp", L"",  // one sign: nothing to expand
          L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
          L"\"C:\\100% Upd\\Files\\P.msp\" "},

@@ -9,14 +9,18 @@
 
 namespace {
 
-unsigned long run_cmd(const wchar_t* command, const wchar_t* directory) {
+unsigned long create_cmd(const wchar_t* command, const wchar_t* directory, PatchProcess* process) {
     PatchLaunch launch = {};
     wchar_t system_dir[MAX_PATH];
     GetSystemDirectoryW(system_dir, MAX_PATH);
     EXPECT_TRUE(build_application_name(system_dir, launch.application, kSystemPathCapacity));
     wcscpy(launch.command, command);
-    PROCESS_INFORMATION process;
-    unsigned long created = create_patch_process(&launch, directory, &process);
+    return create_patch_process(&launch, directory, process);
+}
+
+unsigned long run_cmd(const wchar_t* command, const wchar_t* directory) {
+    PatchProcess process;
+    unsigned long created = create_cmd(command, directory, &process);
     return created != 0 ? created : resume_and_wait(&process);
 }
 
@@ -37,6 +41,25 @@ TEST(PatchLaunch, ExitCodesPassThroughButOne) {
 TEST(PatchLaunch, AProcessThatCannotStartReportsItsError) {
     EXPECT_EQ(run_cmd(L"/C exit 0", L"C:\\tallowick-no-such-directory\\"),
               static_cast<unsigned long>(ERROR_DIRECTORY));
+}
+
+TEST(PatchLaunch, AProcessThatCannotBeResumedIsEnded) {
+    PatchProcess process;
+    ASSERT_EQ(create_cmd(L"/C exit 0", L"C:\\", &process), 0u);
+    HANDLE child = NULL;
+    DuplicateHandle(GetCurrentProcess(), process.info.hProcess, GetCurrentProcess(), &child, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
+    // A thread handle without THREAD_SUSPEND_RESUME: ResumeThread fails.
+    HANDLE thread = process.info.hThread;
+    process.info.hThread = OpenThread(SYNCHRONIZE, FALSE, process.info.dwThreadId);
+    EXPECT_EQ(resume_and_wait(&process), static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+    DWORD code = 0;
+    EXPECT_EQ(WaitForSingleObject(child, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(child, &code));
+    EXPECT_EQ(code, static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "ended by setup.exe itself";
+    TerminateProcess(child, 0);  // never left suspended, whatever the case found
+    CloseHandle(child);
+    CloseHandle(thread);
 }
 
 TEST(PatchLaunch, PrepareBuildsFromTheSystemDirectory) {

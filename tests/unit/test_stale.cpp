@@ -12,6 +12,7 @@ TEST(StalePath, OnlyAbsoluteInstallationDirectories) {
         {L"C:\\Srv\\", true},
         {L"C:\\Srv", true},
         {L"c:\\", true},
+        {L"Z:\\Srv\\", true},
         {L"\\\\srv\\share\\", true},
         {L"D:\\\u8868\\", true},  // a code page 932 name whose trail byte is 0x5C
         {L"", false},

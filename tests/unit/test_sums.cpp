@@ -54,6 +54,8 @@ TEST(SumsLine, Table) {
         {"SHA256 (Files/TallowickServer14v3Update.msp) = " + kHex.substr(1), kListedBadly},
         {"MD5 (Files/TallowickServer14v3Update.msp) = 0123", kListedBadly},
         {kHex + "\tFiles/TallowickServer14v3Update.msp", kListedBadly},
+        {std::string(64, 'a') + "  Files/TallowickServer14v3Update.msp\t", kListedBadly},
+        {std::string(64, 'a') + "  Files/TallowickServer14v3Update.msp\r\r", kListedBadly},
         {"# Files/TallowickServer14v3Update.msp", kListedBadly},
         {kHex.substr(0, 63) + "  Files/TallowickServer14v3Update.msp", kListedBadly},
         {kHex + "0  Files/TallowickServer14v3Update.msp", kListedBadly},
@@ -87,8 +89,11 @@ TEST(SumsList, EveryLineThatNamesThePackageMustAgree) {
          kListedBadly},
         {utf16(kHex + "  Files/TallowickServer14v3Update.msp\r\n"), kListed},
         {utf16(other + "  setup.exe\r\n"), kNotListed},
+        {utf16(kHex + "  Files/TallowickServer14v3Update.msp") + "x", kListedBadly},  // odd size
         {utf16(kHex + "  Files/TallowickServer14v3Update.msp").substr(2), kListedBadly},  // no BOM
         {std::string("\xFE\xFF\0", 3) + "9", kListedBadly},  // UTF-16BE
+        {other + "  Files/TallowickServer14v3Update.msp\r" + other + "  setup.exe\r",
+         kListedBadly},  // CR-only line ends
     };
     for (auto& c : cases) {
         unsigned char digest[kDigestBytes] = {};
