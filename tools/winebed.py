@@ -401,24 +401,24 @@ class held_open:
 
 def prefix_processes(text):
     """The Linux pids of this prefix's processes whose command line holds text."""
-    pids = []
-    for proc in Path("/proc").iterdir():
+    mine, pids = ("\0WINEPREFIX=%s\0" % PREFIX).encode(), []
+    for proc in Path("/proc").glob("[0-9]*"):
         try:
-            line = (proc / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
-            mine = ("\0WINEPREFIX=%s\0" % PREFIX).encode() in b"\0" + (proc / "environ").read_bytes()
-        except (OSError, ValueError):
+            if (mine in b"\0" + (proc / "environ").read_bytes()
+                    and text.encode() in (proc / "cmdline").read_bytes().replace(b"\0", b" ")):
+                pids.append(int(proc.name))
+        except OSError:
             continue
-        if mine and text in line and proc.name.isdigit():
-            pids.append(int(proc.name))
     return pids
 
 
-def wait_for(condition, seconds=60):
-    """Polls condition until it holds or seconds pass; returns its last value."""
+def wait_for(value, until=None, seconds=30):
+    """Polls value() until it equals until (or, with until None, is true),
+    for at most seconds; returns its last value."""
     deadline = time.time() + seconds
-    while not condition() and time.time() < deadline:
+    while (value() != until if until is not None else not value()) and time.time() < deadline:
         time.sleep(0.05)
-    return condition()
+    return value()
 
 
 # --- file trees -------------------------------------------------------------

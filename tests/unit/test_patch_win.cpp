@@ -46,20 +46,17 @@ TEST(PatchLaunch, AProcessThatCannotStartReportsItsError) {
 TEST(PatchLaunch, AProcessThatCannotBeResumedIsEnded) {
     PatchProcess process;
     ASSERT_EQ(create_cmd(L"/C exit 0", L"C:\\", &process), 0u);
-    HANDLE child = NULL;
-    DuplicateHandle(GetCurrentProcess(), process.info.hProcess, GetCurrentProcess(), &child, 0,
-                    FALSE, DUPLICATE_SAME_ACCESS);
-    // A thread handle without THREAD_SUSPEND_RESUME: ResumeThread fails.
-    HANDLE thread = process.info.hThread;
+    HANDLE child = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+                               FALSE, process.info.dwProcessId);
+    CloseHandle(process.info.hThread);  // SYNCHRONIZE alone: ResumeThread fails
     process.info.hThread = OpenThread(SYNCHRONIZE, FALSE, process.info.dwThreadId);
     EXPECT_EQ(resume_and_wait(&process), static_cast<unsigned long>(ERROR_ACCESS_DENIED));
     DWORD code = 0;
     EXPECT_EQ(WaitForSingleObject(child, 5000), WAIT_OBJECT_0);
-    EXPECT_TRUE(GetExitCodeProcess(child, &code));
+    GetExitCodeProcess(child, &code);
     EXPECT_EQ(code, static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "ended by setup.exe itself";
     TerminateProcess(child, 0);  // never left suspended, whatever the case found
     CloseHandle(child);
-    CloseHandle(thread);
 }
 
 TEST(PatchLaunch, PrepareBuildsFromTheSystemDirectory) {
