@@ -3,18 +3,16 @@
 // and mended for a program path passed unquoted.
 #include "command_line.h"
 
-namespace {
+#include "../common/text.h"
 
-wchar_t fold(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
+namespace {
 
 // Where the name ends when line begins with program as a whole word, else null.
 const wchar_t* after_program(const wchar_t* line, const wchar_t* program) {
     if (program == nullptr || *program == 0) return nullptr;
     const wchar_t* p = line;
     for (const wchar_t* q = program; *q != 0; ++p, ++q) {
-        if (fold(*p) != fold(*q)) return nullptr;
+        if (ascii_lower(*p) != ascii_lower(*q)) return nullptr;
     }
     return *p <= 0x20 ? p : nullptr;
 }

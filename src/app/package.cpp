@@ -10,9 +10,7 @@ bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size
     }
     if (end == 0 || end >= cap) return false;
     for (size_t i = 0; i < end; ++i) {
-        wchar_t c = program_path[i];
-        // Only A-Z: a locale-aware lower-casing would change other letters.
-        dir[i] = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+        dir[i] = ascii_lower(program_path[i]);
     }
     dir[end] = 0;
     return true;

@@ -31,6 +31,13 @@ bool text_copy(C* dst, size_t cap, const C* src) {
     return text_append(dst, cap, src);
 }
 
+// A-Z to a-z and nothing else: a locale-aware lower-casing would change
+// other letters, and Windows compares these names without a locale.
+template <typename C>
+C ascii_lower(C c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<C>(c - 'A' + 'a') : c;
+}
+
 template <typename C>
 bool text_ends_with(const C* s, C c) {
     size_t n = text_length(s);

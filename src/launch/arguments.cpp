@@ -45,14 +45,10 @@ void filter_arguments(const wchar_t* tail, const wchar_t* sw, wchar_t* out, int 
 
 namespace {
 
-wchar_t lower(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
-}
-
 bool word_is(const wchar_t* word, size_t length, const wchar_t* name) {
     size_t i = 0;
     for (; i < length && name[i] != 0; ++i) {
-        if (lower(word[i]) != name[i]) return false;
+        if (ascii_lower(word[i]) != name[i]) return false;
     }
     return i == length && name[i] == 0;
 }
@@ -60,10 +56,10 @@ bool word_is(const wchar_t* word, size_t length, const wchar_t* name) {
 // msiexec's user-interface levels: q, then n, b, r or f, then + or - and !,
 // each at most once and in either order (/qb-! and /qb!- alike).
 bool quiet_level(const wchar_t* word, size_t length) {
-    if (length == 0 || lower(word[0]) != L'q') return false;
+    if (length == 0 || ascii_lower(word[0]) != L'q') return false;
     size_t i = 1;
-    if (i < length && (lower(word[i]) == L'n' || lower(word[i]) == L'b' || lower(word[i]) == L'r' ||
-                       lower(word[i]) == L'f')) {
+    if (i < length && (ascii_lower(word[i]) == L'n' || ascii_lower(word[i]) == L'b' ||
+                       ascii_lower(word[i]) == L'r' || ascii_lower(word[i]) == L'f')) {
         ++i;
     }
     bool sign = false;

@@ -1,6 +1,8 @@
 // Reading a SHA256SUMS list and comparing digests.
 #include "sums.h"
 
+#include "../common/text.h"
+
 namespace {
 
 // Stands in for a UTF-16 character outside ASCII: never a digit, blank or
@@ -20,7 +22,7 @@ bool separator(char c) {
 
 char fold(char c) {
     if (c == '\\') return '/';
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return ascii_lower(c);
 }
 
 bool read_digest(const char* hex, size_t size, unsigned char* digest) {
