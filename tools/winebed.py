@@ -348,7 +348,7 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
 
 class held_open:
     """Keeps a file open, unshared, in another Windows process (or, with
-    what="mutex", holds the named mutex)."""
+    what="mutex", holds the named mutex; with "unowned", keeps it unowned)."""
 
     def __init__(self, windows_path, ms=60000, what="hold"):
         self.path, self.ms, self.what = windows_path, ms, what

@@ -7,14 +7,29 @@
 
 namespace {
 
-// Where the name ends when line begins with program as a whole word, else null.
-const wchar_t* after_program(const wchar_t* line, const wchar_t* program) {
-    if (program == nullptr || *program == 0) return nullptr;
+// Where the name ends when line begins with the first length characters of
+// program as a whole word, else null.
+const wchar_t* after_program(const wchar_t* line, const wchar_t* program, size_t length) {
+    if (program == nullptr || length == 0) return nullptr;
     const wchar_t* p = line;
-    for (const wchar_t* q = program; *q != 0; ++p, ++q) {
-        if (ascii_lower(*p) != ascii_lower(*q)) return nullptr;
+    for (size_t i = 0; i < length; ++i, ++p) {
+        if (ascii_lower(*p) != ascii_lower(program[i])) return nullptr;
     }
     return *p <= 0x20 ? p : nullptr;
+}
+
+// The program's path as typed, with or without its ".exe": CreateProcessW
+// adds the extension to a name written without one.
+const wchar_t* after_program(const wchar_t* line, const wchar_t* program) {
+    if (program == nullptr) return nullptr;
+    size_t length = text_length(program);
+    const wchar_t* p = after_program(line, program, length);
+    const wchar_t ext[] = L".exe";
+    bool has_ext = length > 4;
+    for (size_t i = 0; has_ext && i < 4; ++i) {
+        has_ext = ascii_lower(program[length - 4 + i]) == ext[i];
+    }
+    return p != nullptr || !has_ext ? p : after_program(line, program, length - 4);
 }
 
 }  // namespace

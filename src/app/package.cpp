@@ -9,9 +9,9 @@ bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size
         if (program_path[i] == L'\\' || program_path[i] == L'/') end = i + 1;
     }
     if (end == 0 || end >= cap) return false;
-    for (size_t i = 0; i < end; ++i) {
-        dir[i] = ascii_lower(program_path[i]);
-    }
+    // As Windows gave it: in a folder made case-sensitive, "c:\upd\files"
+    // would not be "C:\Upd\Files".
+    for (size_t i = 0; i < end; ++i) dir[i] = program_path[i];
     dir[end] = 0;
     return true;
 }

@@ -10,7 +10,7 @@ const size_t kPayloadCapacity = 260;
 // the manifest does not declare long paths, so Windows refuses longer ones.
 const size_t kFilePathCapacity = 260;  // MAX_PATH
 
-// Copies the program path, lower-cased in A-Z only, up to and including its
+// Copies the program path, in its own letter case, up to and including its
 // last backslash or slash into dir. Returns false when the path holds no
 // separator or when it does not fit.
 bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size_t cap);

@@ -8,6 +8,7 @@ const unsigned long kExitSuccess = 0;            // ERROR_SUCCESS, from the inst
 const unsigned long kExitNotEligible = 1;        // no eligible release installed
 const unsigned long kExitPathTooLong = 206;      // ERROR_FILENAME_EXCED_RANGE
 const unsigned long kExitInstallFailure = 1603;  // ERROR_INSTALL_FAILURE
+const unsigned long kExitUnknownProduct = 1605;  // ERROR_UNKNOWN_PRODUCT
 const unsigned long kExitInstallRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
 const unsigned long kExitPatchMissing = 1635;    // ERROR_PATCH_PACKAGE_OPEN_FAILED, as msiexec
 const unsigned long kExitPatchInvalid = 1636;    // ERROR_PATCH_PACKAGE_INVALID: not as listed

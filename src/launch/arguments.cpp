@@ -53,18 +53,16 @@ bool word_is(const wchar_t* word, size_t length, const wchar_t* name) {
     return i == length && name[i] == 0;
 }
 
-// msiexec's user-interface levels: q, then n, b, r or f, then + or - and !,
-// each at most once and in either order (/qb-! and /qb!- alike).
+// msiexec's quiet user-interface levels: q alone, or q, then n or b, then
+// + or - and !, each at most once and in either order (/qb-! and /qb!-
+// alike). /qr and /qf are its levels for a person at the screen.
 bool quiet_level(const wchar_t* word, size_t length) {
     if (length == 0 || ascii_lower(word[0]) != L'q') return false;
-    size_t i = 1;
-    if (i < length && (ascii_lower(word[i]) == L'n' || ascii_lower(word[i]) == L'b' ||
-                       ascii_lower(word[i]) == L'r' || ascii_lower(word[i]) == L'f')) {
-        ++i;
-    }
+    if (length == 1) return true;
+    if (ascii_lower(word[1]) != L'n' && ascii_lower(word[1]) != L'b') return false;
     bool sign = false;
     bool bang = false;
-    for (; i < length; ++i) {
+    for (size_t i = 2; i < length; ++i) {
         if (!sign && (word[i] == L'+' || word[i] == L'-')) {
             sign = true;
         } else if (!bang && word[i] == L'!') {

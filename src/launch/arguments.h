@@ -8,8 +8,8 @@
 // zero-fills the rest of out; the removals happen before the cut.
 void filter_arguments(const wchar_t* tail, const wchar_t* sw, wchar_t* out, int cap);
 
-// True when the forwarded arguments ask msiexec for a quiet run: /q in any
-// of its forms (/qn, /qb, /qr, /qf, /qn+, /qb-, /qb!, /qb-!, /qb!-, /q), /quiet or
+// True when the forwarded arguments ask msiexec for a quiet run: /q, /qn
+// and /qb in any of their forms (/qn+, /qb-, /qb!, /qb-!, /qb!-), /quiet or
 // /passive, with "-" for "/" too, in any case of letters, as a whole
-// argument outside double quotes.
+// argument outside double quotes. /qr and /qf are not quiet.
 bool asks_quiet(const wchar_t* args);

@@ -26,10 +26,40 @@ bool cmd_would_expand(const wchar_t* path) {
     return first != nullptr && last - first > 1;
 }
 
+bool cmd_keeps_options(const wchar_t* args) {
+    for (const wchar_t* p = args; *p != 0; ++p) {
+        // cmd ends its command at a line feed and drops carriage returns.
+        if (*p == L'\r' || *p == L'\n') return false;
+    }
+    return !cmd_would_expand(args);
+}
+
+bool append_for_cmd(wchar_t* command, size_t cap, const wchar_t* args) {
+    const size_t start = text_length(command);
+    size_t used = start;
+    bool quoted = false;
+    for (const wchar_t* p = args; *p != 0; ++p) {
+        if (*p == L'"') quoted = !quoted;
+        bool special =
+            !quoted && (*p == L'&' || *p == L'|' || *p == L'<' || *p == L'>' || *p == L'^');
+        if (used + (special ? 2 : 1) >= cap) {
+            command[start] = 0;
+            return false;
+        }
+        // Outside quotes cmd reads these as its own syntax; a caret makes it
+        // hand the next character on and drop the caret.
+        if (special) command[used++] = L'^';
+        command[used++] = *p;
+    }
+    command[used] = 0;
+    return true;
+}
+
 bool build_patch_command(const wchar_t* system_dir, const wchar_t* package_path,
                          const wchar_t* args, wchar_t* out, size_t cap) {
-    // The path msiexec gets must be the one that was checked.
-    if (cmd_would_expand(package_path)) return false;
+    // The path msiexec gets must be the one that was checked, and the options
+    // the ones that were typed.
+    if (cmd_would_expand(package_path) || !cmd_keeps_options(args)) return false;
     const wchar_t* quote = needs_quotes(package_path) ? L"\"" : L"";
     wchar_t command[kCommandCapacity] = {};
     bool fits =
@@ -43,7 +73,7 @@ bool build_patch_command(const wchar_t* system_dir, const wchar_t* package_path,
         text_append(command, kCommandCapacity, package_path) &&
         text_append(command, kCommandCapacity, quote) &&
         text_append(command, kCommandCapacity, L" ") &&
-        text_append(command, kCommandCapacity, args);
+        append_for_cmd(command, kCommandCapacity, args);
     return fits && text_copy(out, cap, command);
 }
 

@@ -16,9 +16,19 @@ bool needs_quotes(const wchar_t* path);
 // reach msiexec as they are. "%%" and a single "%" stay as typed.
 bool cmd_would_expand(const wchar_t* path);
 
+// False when cmd.exe cannot be made to hand the options on as typed: a
+// carriage return or line feed, or what cmd_would_expand.
+bool cmd_keeps_options(const wchar_t* args);
+
+// Appends args to command (capacity cap, zero included), a caret before each
+// of &|<>^ that stands outside double quotes, so that cmd.exe hands it on.
+// False, and command's text unchanged, when it does not fit.
+bool append_for_cmd(wchar_t* command, size_t cap, const wchar_t* args);
+
 // "/D /V:OFF /C <system>\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p <package path> <args>",
-// the package path in double quotes when needs_quotes says so. False, and
-// out untouched, when it does not fit cap or when cmd_would_expand the path.
+// the package path in double quotes when needs_quotes says so, args as
+// append_for_cmd writes them. False, and out untouched, when it does not fit
+// cap, when cmd_would_expand the path, or when not cmd_keeps_options.
 bool build_patch_command(const wchar_t* system_dir, const wchar_t* package_path,
                          const wchar_t* args, wchar_t* out, size_t cap);
 

@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include "../common/exit_codes.h"
+#include "../common/text.h"
+#include "busy.h"
 #include "patch_win.h"
 
 namespace {
@@ -33,32 +35,61 @@ bool set_job_limits(HANDLE job, DWORD flags) {
 
 // Until it is resumed, the suspended cmd.exe dies with setup.exe however
 // setup.exe ends (a fleet tool's time-out kills it mid-removal): the last
-// handle of a KILL_ON_JOB_CLOSE job is closed by Windows itself. Without a
-// job (Windows 7 refuses a second job for a process already in one) the
-// run goes on as before.
-HANDLE kill_with_us(HANDLE process) {
+// handle of a KILL_ON_JOB_CLOSE job is closed by Windows itself. NULL where
+// Windows gives no such job; the run then goes on as before.
+HANDLE new_kill_job() {
     HANDLE job = CreateJobObjectW(NULL, NULL);
     if (job == NULL) return NULL;
     // SILENT_BREAKAWAY_OK: what cmd.exe starts (msiexec) never joins the job.
     if (!set_job_limits(
-            job, JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK) ||
-        !AssignProcessToJobObject(job, process)) {
+            job, JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK)) {
         CloseHandle(job);
         return NULL;
     }
     return job;
 }
 
+// PROC_THREAD_ATTRIBUTE_JOB_LIST (Windows 10 and later), which the headers
+// keep behind _WIN32_WINNT 0x0A00.
+const DWORD_PTR kAttributeJobList = 0x0002000D;
+
+// Room for one attribute, without the heap.
+struct JobAttribute {
+    alignas(8) unsigned char list[64];
+    HANDLE job;
+};
+
+// A process created with this list is in the job before any of its code
+// runs; one joined after CreateProcessW could be left behind, suspended,
+// by a setup.exe killed in between. False where Windows has no such list.
+bool job_attribute(JobAttribute* attribute, HANDLE job, STARTUPINFOEXW* startup) {
+    if (job == NULL) return false;
+    attribute->job = job;
+    LPPROC_THREAD_ATTRIBUTE_LIST list =
+        reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attribute->list);
+    SIZE_T size = sizeof attribute->list;
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return false;
+    if (!UpdateProcThreadAttribute(list, 0, kAttributeJobList, &attribute->job,
+                                   sizeof attribute->job, NULL, NULL)) {
+        DeleteProcThreadAttributeList(list);
+        return false;
+    }
+    startup->lpAttributeList = list;
+    return true;
+}
+
 }  // namespace
 
 bool installer_busy() {
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\_MSIExecute");
-    if (mutex != NULL) {
-        CloseHandle(mutex);
-        return true;
-    }
-    // It exists, but is not ours to open.
-    return GetLastError() == ERROR_ACCESS_DENIED;
+    // Windows documents the mutex as set only while an installation runs; it
+    // may outlive one unowned. MUTEX_MODIFY_STATE, so that a mutex we come to
+    // own by the wait can be released at once.
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\_MSIExecute");
+    if (mutex == NULL) return installer_busy_from(GetLastError(), 0);
+    DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    return installer_busy_from(0, wait);
 }
 
 unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_path,
@@ -66,6 +97,15 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
     wchar_t system_dir[kSystemPathCapacity] = {};
     UINT n = GetSystemDirectoryW(system_dir, kSystemPathCapacity);
     if (n == 0 || n >= kSystemPathCapacity) return launch_failure_code(GetLastError());
+    // cmd.exe would report a missing msiexec (9009) only after the trees were gone.
+    wchar_t msiexec[kSystemPathCapacity] = {};
+    if (!text_copy(msiexec, kSystemPathCapacity, system_dir) ||
+        !text_append(msiexec, kSystemPathCapacity, L"\\msiexec.exe")) {
+        return kExitCommandTooLong;
+    }
+    DWORD attributes = GetFileAttributesW(msiexec);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return launch_failure_code(GetLastError());
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_FILE_NOT_FOUND;
     ZeroMemory(launch, sizeof *launch);
     if (!build_patch_command(system_dir, package_path, args, launch->command, kCommandCapacity) ||
         !build_application_name(system_dir, launch->application, kSystemPathCapacity)) {
@@ -76,21 +116,39 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
 
 unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
                                    PatchProcess* process) {
-    STARTUPINFOW startup;
+    STARTUPINFOEXW startup;
     ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
     ZeroMemory(process, sizeof *process);
+    HANDLE job = new_kill_job();
+    JobAttribute attribute;
+    bool in_job = job_attribute(&attribute, job, &startup);
     // CreateProcessW may write into the command line, so it gets the
     // writable buffer; the command starts with "/D", not with cmd's name.
     // Suspended: nothing of cmd runs until the trees are gone.
-    if (!CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
-                        NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, NULL, payload, &startup,
-                        &process->info)) {
-        return launch_failure_code(GetLastError());
+    const DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
+    BOOL created = in_job && CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
+                                            flags | EXTENDED_STARTUPINFO_PRESENT, NULL, payload,
+                                            &startup.StartupInfo, &process->info);
+    if (in_job) DeleteProcThreadAttributeList(startup.lpAttributeList);
+    if (!created) {
+        // Without the list, or refused with it: joined afterwards, as before.
+        startup.StartupInfo.cb = sizeof startup.StartupInfo;
+        in_job = false;
+        if (!CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE, flags, NULL,
+                            payload, &startup.StartupInfo, &process->info)) {
+            DWORD error = GetLastError();
+            if (job != NULL) CloseHandle(job);
+            return launch_failure_code(error);
+        }
     }
-    process->job = kill_with_us(process->info.hProcess);
+    if (job != NULL && !in_job && !AssignProcessToJobObject(job, process->info.hProcess)) {
+        CloseHandle(job);
+        job = NULL;
+    }
+    process->job = job;
     return ERROR_SUCCESS;
 }
 

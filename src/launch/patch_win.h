@@ -18,18 +18,21 @@ struct PatchProcess {
     HANDLE job;
 };
 
-// True while another installation runs: the Windows Installer then holds
-// its Global\_MSIExecute mutex.
+// True while another installation runs: another process then owns the
+// Windows Installer's Global\_MSIExecute mutex (installer_busy_from).
 bool installer_busy();
 
-// Builds the launch; returns 0, or the exit code that ends the run instead.
+// Builds the launch; returns 0, or the exit code that ends the run instead:
+// 1639 for a command that does not fit or that cmd.exe would change, the
+// Windows error (2) when System32 holds no msiexec.exe file.
 unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_path,
                                    PatchLaunch* launch);
 
 // Creates the patch command's process hidden in the payload directory,
 // suspended, so that a cmd.exe that cannot start refuses the run before
-// anything is removed, and puts it in a job that kills it when setup.exe
-// dies before letting it run. Returns 0, or a launch failure code.
+// anything is removed, inside a job that kills it when setup.exe dies before
+// letting it run (joined right after its creation where Windows cannot
+// create it inside one). Returns 0, or a launch failure code.
 unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
                                    PatchProcess* process);
 

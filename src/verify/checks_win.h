@@ -17,7 +17,9 @@ unsigned long hold_package(const wchar_t* path, HANDLE* package);
 // 0 when sums_path names no such file or does not mention listed_name, or
 // when the held package's SHA-256 equals the listed digest. 1636 when it
 // differs, cannot be read to the end, or the list cannot be read or does not
-// vouch for it; the Windows error (check_failure_code) when CNG cannot hash.
+// vouch for it; 32 or 33 when another process still holds the list after
+// about 5 s, 33 when a read meets a range another process locked; the
+// Windows error (check_failure_code) when CNG cannot hash.
 unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package,
                                   const char* listed_name);
 

@@ -28,9 +28,11 @@ bool read_whole(HANDLE file, unsigned char* block, DWORD* size) {
     *size = 0;
     for (;;) {
         DWORD n = 0;
-        if (*size == kBlockBytes || !ReadFile(file, block + *size, kBlockBytes - *size, &n, NULL)) {
+        if (*size == kBlockBytes) {
+            SetLastError(ERROR_FILE_TOO_LARGE);
             return false;
         }
+        if (!ReadFile(file, block + *size, kBlockBytes - *size, &n, NULL)) return false;
         if (n == 0) return true;
         *size += n;
     }
@@ -43,6 +45,26 @@ const DWORD kHeldPauseMs = 100;
 
 bool held_by_another(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Opens path for reading with read sharing only, trying again while another
+// process holds it. 0 with *file open, or the last error.
+DWORD open_waiting(const wchar_t* path, DWORD flags, HANDLE* file) {
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kHeldAttempts; ++attempt) {
+        if (attempt > 0) Sleep(kHeldPauseMs);
+        *file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, flags, NULL);
+        if (*file != INVALID_HANDLE_VALUE) return ERROR_SUCCESS;
+        error = GetLastError();
+        if (!held_by_another(error)) break;
+    }
+    return error;
+}
+
+// A read that fails on a range another process has locked is "retry later";
+// any other failed read leaves the package unvouched for.
+unsigned long read_failure() {
+    return GetLastError() == ERROR_LOCK_VIOLATION ? kExitPackageLocked : kExitPatchInvalid;
 }
 
 // A CNG failure is the machine's, not the package's.
@@ -76,7 +98,10 @@ unsigned long file_digest(HANDLE file, unsigned char* block, unsigned char* dige
     } else {
         for (;;) {
             DWORD n = 0;
-            if (!ReadFile(file, block, kBlockBytes, &n, NULL)) break;
+            if (!ReadFile(file, block, kBlockBytes, &n, NULL)) {
+                result = read_failure();
+                break;
+            }
             status = n == 0 ? finish(hash, digest, kDigestBytes, 0) : data(hash, block, n, 0);
             if (!BCRYPT_SUCCESS(status)) {
                 result = cng_failure(status);
@@ -101,17 +126,11 @@ unsigned long hold_package(const wchar_t* path, HANDLE* package) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return kExitPatchMissing;
     }
-    DWORD error = ERROR_SUCCESS;
-    for (int attempt = 0; attempt < kHeldAttempts; ++attempt) {
-        if (attempt > 0) Sleep(kHeldPauseMs);
-        // Read sharing only: a copy still being written cannot be opened, and
-        // once open nobody can write, rename or delete the checked file.
-        *package = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                               FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-        if (*package != INVALID_HANDLE_VALUE) return kExitSuccess;
-        error = GetLastError();
-        if (!held_by_another(error)) break;
-    }
+    // Read sharing only: a copy still being written cannot be opened, and
+    // once open nobody can write, rename or delete the checked file.
+    DWORD error = open_waiting(path, FILE_FLAG_SEQUENTIAL_SCAN, package);
+    if (error == ERROR_SUCCESS) return kExitSuccess;
+    *package = INVALID_HANDLE_VALUE;
     if (held_by_another(error)) return error;  // still held: "retry later", not "copy again"
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kExitPatchMissing
                                                                           : kExitPatchInvalid;
@@ -119,19 +138,22 @@ unsigned long hold_package(const wchar_t* path, HANDLE* package) {
 
 unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package,
                                   const char* listed_name) {
-    HANDLE sums = CreateFileW(sums_path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (sums == INVALID_HANDLE_VALUE) {
-        // A package built by hand has no list; one that cannot be read is not whole.
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? kExitSuccess : kExitPatchInvalid;
-    }
+    // A list still being copied is waited for like the package.
+    HANDLE sums = INVALID_HANDLE_VALUE;
+    DWORD error = open_waiting(sums_path, FILE_ATTRIBUTE_NORMAL, &sums);
+    // A package built by hand has no list; one that cannot be read is not whole.
+    if (error == ERROR_FILE_NOT_FOUND) return kExitSuccess;
+    if (held_by_another(error)) return error;
+    if (error != ERROR_SUCCESS) return kExitPatchInvalid;
     unsigned char block[kBlockBytes];
     DWORD size = 0;
     bool read = read_whole(sums, block, &size);
+    unsigned long unread = read ? kExitSuccess : read_failure();
     CloseHandle(sums);
     char* text = reinterpret_cast<char*>(block);
     size_t text_size = size;
-    if (!read || !decode_sums_text(text, &text_size)) return kExitPatchInvalid;
+    if (unread != kExitSuccess) return unread;
+    if (!decode_sums_text(text, &text_size)) return kExitPatchInvalid;
     unsigned char listed[kDigestBytes];
     Listing listing = find_listed_digest(text, text_size, listed_name, listed);
     if (listing == kNotListed) return kExitSuccess;

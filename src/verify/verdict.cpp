@@ -8,7 +8,12 @@ unsigned long patch_verdict(ReleaseSource source, unsigned long call, unsigned l
     if (call != kExitSuccess) {
         // A cached package removed from C:\Windows\Installer fails the call
         // (1612), and msiexec would then fail after the trees were gone.
-        if (source == kByUninstallEntry) return kExitSuccess;
+        // A release known from its uninstall entry alone goes on, unless the
+        // Windows Installer says it knows no such product: the patch could
+        // not apply.
+        if (source == kByUninstallEntry) {
+            return call == kExitUnknownProduct ? kExitUnknownProduct : kExitSuccess;
+        }
         return installer_exit_code(status != kExitSuccess ? status : call);
     }
     if (status != kExitSuccess) return installer_exit_code(status);

@@ -12,6 +12,7 @@ const unsigned long kOrderNotApplicable = 0xFFFFFFFFul;
 // MsiDeterminePatchSequenceW's return value (call) and the patch's uStatus
 // and dwOrder. A failed call is no verdict: it refuses when the installer
 // knows the release (its status, else the call's code), and lets the run go
-// on only for a release known from its uninstall entry alone.
+// on only for a release known from its uninstall entry alone, unless the
+// call says the product is unknown (1605).
 unsigned long patch_verdict(ReleaseSource source, unsigned long call, unsigned long status,
                             unsigned long order);

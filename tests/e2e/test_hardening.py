@@ -113,6 +113,7 @@ class Matrix(MachineTest):
             # Named apart and written unquoted, blank and all.
             ("Upd Dir", "setup.exe", "C:\\upd dir\\setup.exe /qn", None, "C:\\Upd Dir\\setup.exe",
              {0}),
+            ("Upd Dir", "setup.exe", "C:\\Upd Dir\\setup /qn", None, "C:\\Upd Dir\\setup.exe", {0}),
         ]
         for folder, name, command, cwd, app, codes in cases:
             with self.subTest(command=command[:40]):
@@ -250,6 +251,11 @@ class Matrix(MachineTest):
         self.assertFalse((console / "a.txt").exists())
 
     def test_another_installation_running(self):
+        # Busy only while another process owns the mutex; left unowned, it is not.
+        with wb.held_open("Global\\_MSIExecute", what="unowned"):
+            run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+            self.check(run, {0}, True, trees_removed=True)
+        self.setUp()
         with wb.held_open("Global\\_MSIExecute", what="mutex"):
             run = wb.run_setup("C:\\Upd\\setup.exe /qn")
             self.check(run, {BUSY}, False, trees_removed=False)

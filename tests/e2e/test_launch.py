@@ -33,6 +33,9 @@ class Launch(MachineTest):
             (" /qn /s", wb.PACKAGE_NAME + " /qn "),
             (" //ss /l*v C:/setup/log.txt", wb.PACKAGE_NAME + " //ss /l*v C:/setup/log.txt"),
             (" /S PROP=\"a b\"", wb.PACKAGE_NAME + " /S PROP=\"a b\""),
+            # cmd's own characters reach msiexec as typed, in quotes or not.
+            (" /qn PROP=a&b C=a^b D=x|y E=<z> \"F=a&b^c\"",
+             wb.PACKAGE_NAME + " /qn PROP=a&b C=a^b D=x|y E=<z> \"F=a&b^c\""),
         ]
         for tail, end in cases:
             with self.subTest(tail=tail):
@@ -165,7 +168,8 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
 
     def test_command_too_long_or_changed_by_cmd(self):
         # cmd would expand %OS% in the package's path: msiexec would get another one.
-        for folder, tail in (("Upd", "a" * 5000), ("P%OS%Q", "/qn")):
+        for folder, tail in (("Upd", "a" * 5000), ("P%OS%Q", "/qn"), ("Upd", "/qn P=%WINDIR%"),
+                             ("Upd", "/qn\nP=1")):
             with self.subTest(folder=folder):
                 wb.make_package(wb.DRIVE_C / folder)
                 run = wb.run_setup("C:\\%s\\setup.exe %s" % (folder, tail))
@@ -235,6 +239,10 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
             (system32 / "cmd.exe").rename(system32 / "cmd.exe.away")
             return lambda: (system32 / "cmd.exe.away").rename(system32 / "cmd.exe")
 
+        def msiexec_missing():
+            (system32 / "msiexec.exe").rename(system32 / "msiexec.exe.away")
+            return lambda: (system32 / "msiexec.exe.away").rename(system32 / "msiexec.exe")
+
         def msi_without_the_verdict_call():
             # The test bed's msi.dll confirms the release and has no
             # MsiDeterminePatchSequenceW.
@@ -246,6 +254,7 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
             ("cached package gone", cached_package_gone, None, {1612}),
             ("msi.dll without the verdict", msi_without_the_verdict_call, "msi=n", {127}),
             ("cmd.exe missing", cmd_missing, None, {2}),  # ERROR_FILE_NOT_FOUND
+            ("msiexec.exe missing", msiexec_missing, None, {2}),
             ("bcrypt.dll unavailable", lambda: (lambda: None), "bcrypt=d", {126}),  # MOD_NOT_FOUND
         ]
         for what, arrange, overrides, codes in cases:
@@ -281,11 +290,13 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
     def test_a_package_held_by_another_process_is_waited_for(self):
         # An antivirus scan of the fresh copy: a moment is waited out; a
         # longer hold gives the Windows error, "retry later".
-        for held_ms, code in ((1500, 0), (60000, 32)):  # ERROR_SHARING_VIOLATION
-            with self.subTest(held_ms=held_ms):
+        for held, held_ms, code in (("Files/" + wb.PACKAGE_NAME, 1500, 0),
+                                    ("Files/" + wb.PACKAGE_NAME, 60000, 32),  # SHARING_VIOLATION
+                                    ("SHA256SUMS", 60000, 32)):  # a list still being copied
+            with self.subTest(held=held, held_ms=held_ms):
                 self.setUp()
                 package = wb.make_package(UPD, sums=True)
-                with wb.held_open(wb.win(package / "Files" / wb.PACKAGE_NAME), ms=held_ms):
+                with wb.held_open(wb.win(package / held), ms=held_ms):
                     run = wb.run_setup("C:\\Upd\\setup.exe /qn")
                 self.assertExit(run, code)
                 self.assertEqual(run.launched, code == 0, run)

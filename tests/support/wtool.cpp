@@ -8,6 +8,7 @@
 //   wtool regdel <key under HKLM>   (the key and everything below it)
 //   wtool hold <file> <ms> <flag file>  (keeps the file open, unshared, for ms)
 //   wtool mutex <name> <ms> <flag file> (holds a named mutex for ms)
+//   wtool unowned <name> <ms> <flag file> (keeps it in being, owned by nobody)
 //   wtool version <product code>        (prints MsiGetProductInfo's VersionString)
 // With WTOOL_STATION set, the program runs on a desktop of a new window
 // station of its own, which no person can see (as under a service).
@@ -164,7 +165,7 @@ static int hold_command(wchar_t** argv) {
 }
 
 static int mutex_command(wchar_t** argv) {
-    HANDLE m = CreateMutexW(NULL, TRUE, argv[2]);
+    HANDLE m = CreateMutexW(NULL, lstrcmpW(argv[1], L"mutex") == 0, argv[2]);
     if (m == NULL) return 5;
     write_file(argv[4], "held");
     Sleep(wcstoul(argv[3], NULL, 10));
@@ -190,7 +191,9 @@ static int version_command(wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return version_command(argv);
     if (argc == 5 && lstrcmpW(argv[1], L"hold") == 0) return hold_command(argv);
-    if (argc == 5 && lstrcmpW(argv[1], L"mutex") == 0) return mutex_command(argv);
+    if (argc == 5 && (lstrcmpW(argv[1], L"mutex") == 0 || lstrcmpW(argv[1], L"unowned") == 0)) {
+        return mutex_command(argv);
+    }
     if (argc >= 3 && (lstrcmpW(argv[1], L"regset") == 0 || lstrcmpW(argv[1], L"regdel") == 0)) {
         return registry_command(argc, argv);
     }

@@ -115,8 +115,9 @@ TEST(ForwardedArguments, QuietSwitches) {
         const wchar_t* args;
         bool quiet;
     } cases[] = {
-        {L"/qn", true},         {L" /qb", true},        {L"/QR", true},
-        {L"/qf", true},         {L"/qn+", true},        {L"/qb-", true},
+        {L"/qn", true},         {L" /qb", true},        {L"/QR", false},
+        {L"/qf", false},        {L"/qn+", true},        {L"/qb-", true},
+        {L"/qr-", false},       {L"/qb!!", false},      {L"/q+", false},
         {L"/qb!", true},        {L"/qb-!", true},       {L"/qb!-", true},
         {L"/q", true},          {L"-qn", true},         {L"/qb--", false},
         {L"/quiet", true},      {L"-Quiet", true},      {L"/passive", true},

@@ -31,6 +31,9 @@ const TailCase kTailCases[] = {
     {L"C:\\Update Package\\setup.exe", L""},
     {L"C:\\Upd\\setup.exe /qn", L"/qn", L"C:\\Upd\\setup.exe"},
     {L"C:\\Update Package\\setup.exe.old /qn", L"Package\\setup.exe.old /qn"},
+    {L"C:\\Update Package\\setup /qn", L"/qn"},  // CreateProcessW added the .exe
+    {L"C:\\Update Package\\SETUP", L""},
+    {L"C:\\Update Package\\setupx /qn", L"Package\\setupx /qn"},
     {L"C:\\Update Package\\setup.exe /qn", L"Package\\setup.exe /qn", L""},
 };
 

@@ -10,14 +10,15 @@ TEST(PackageDirectory, FromProgramPath) {
         const wchar_t* path;
         const wchar_t* dir;  // nullptr: no directory in the path
     } cases[] = {
-        {L"C:\\Upd\\setup.exe", L"c:\\upd\\"},
-        {L"C:\\Upd Dir\\SETUP.EXE", L"c:\\upd dir\\"},
-        {L"C:\\Updates\\Server\\setup.exe", L"c:\\updates\\server\\"},
-        {L"C:\\pkg\\mysetup.exe", L"c:\\pkg\\"},                    // not "c:\pkg\my"
-        {L"C:\\setup.exe.old\\setup.exe", L"c:\\setup.exe.old\\"},  // not "c:\"
-        {L"C:\\Pkg\\update.exe", L"c:\\pkg\\"},                     // renamed program
-        {L"D:/Pkg/setup.exe", L"d:/pkg/"},
-        {L"C:\\\u00C4RGER\\setup.exe", L"c:\\\u00C4rger\\"},  // only A-Z change
+        // As Windows gave it: a case-sensitive folder must still find Files.
+        {L"C:\\Upd\\setup.exe", L"C:\\Upd\\"},
+        {L"C:\\Upd Dir\\SETUP.EXE", L"C:\\Upd Dir\\"},
+        {L"C:\\Updates\\Server\\setup.exe", L"C:\\Updates\\Server\\"},
+        {L"C:\\pkg\\mysetup.exe", L"C:\\pkg\\"},                    // not "c:\pkg\my"
+        {L"C:\\setup.exe.old\\setup.exe", L"C:\\setup.exe.old\\"},  // not "c:\"
+        {L"C:\\Pkg\\update.exe", L"C:\\Pkg\\"},                     // renamed program
+        {L"D:/Pkg/setup.exe", L"D:/Pkg/"},
+        {L"C:\\\u00C4RGER\\setup.exe", L"C:\\\u00C4RGER\\"},
         {L"setup.exe", nullptr},
         {L"setup", nullptr},
     };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "../../src/common/exit_codes.h"
+#include "../../src/launch/busy.h"
 #include "../../src/launch/patch.h"
 
 namespace {
@@ -47,6 +48,17 @@ TEST(PatchCommand, Table) {
         {L"C:\\A!OS!B\\Files\\P.msp", L"",  // /V:OFF: "!" is never expanded
          L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
          L"\"C:\\A!OS!B\\Files\\P.msp\" "},
+        // Options reach msiexec as typed: cmd's own characters outside quotes
+        // get a caret; what cmd would still change refuses.
+        {kPackagePath, L"PROP=a&b C=x|y \"D=<&>^\" E=a^b F=<> G=100%",
+         L"/D /V:OFF /C C:\\Windows\\system32\\msiexec.exe SETUPEXEDIR=1 REINSTALL=ALL /p "
+         L"C:\\PKG\\Files\\TallowickServer14v3Update.msp "
+         L"PROP=a^&b C=x^|y \"D=<&>^\" E=a^^b F=^<^> G=100%"},
+        {kPackagePath, L"PROP=%WINDIR%", nullptr},
+        {kPackagePath, L"A=\"%OS%\"", nullptr},
+        {kPackagePath, L"/qn\nB=1", nullptr},
+        {kPackagePath, L"/qn\rB=1", nullptr},
+        {kPackagePath, L"A=100% B=%%", nullptr},
     };
     for (const auto& c : cases) {
         wchar_t out[kCommandCapacity] = L"untouched";
@@ -75,9 +87,11 @@ TEST(PatchCommand, RefusedWhenItWouldNotFit) {
     wchar_t out[kCommandCapacity] = L"untouched";
     EXPECT_TRUE(build_patch_command(kSystem, kPackagePath, args.c_str(), out, kCommandCapacity));
     EXPECT_EQ(std::wstring(out).size(), kCommandCapacity - 1);
+    std::wstring amp = args.substr(1) + L"&";  // fits as typed, not with its caret
     args += L'a';
     wcscpy(out, L"untouched");
     EXPECT_FALSE(build_patch_command(kSystem, kPackagePath, args.c_str(), out, kCommandCapacity));
+    EXPECT_FALSE(build_patch_command(kSystem, kPackagePath, amp.c_str(), out, kCommandCapacity));
     EXPECT_STREQ(out, L"untouched");
 }
 
@@ -89,6 +103,24 @@ TEST(PatchCommand, ApplicationName) {
     EXPECT_FALSE(build_application_name(dir.c_str(), out, kSystemPathCapacity));
     dir.pop_back();
     EXPECT_TRUE(build_application_name(dir.c_str(), out, kSystemPathCapacity));
+}
+
+TEST(InstallerBusy, OnlyWhileAnotherProcessOwnsTheMutex) {
+    struct Case {
+        unsigned long open_error, wait;
+        bool busy;
+    } cases[] = {
+        {2, 0, false},               // ERROR_FILE_NOT_FOUND: no mutex
+        {kOpenDenied, 0, true},      // there, but not ours to open
+        {0, kWaitTimedOut, true},    // owned by another process
+        {0, kWaitSignalled, false},  // left over, unowned
+        {0, kWaitAbandoned, false},  // its owner died
+        {0, 0xFFFFFFFFul, true},     // WAIT_FAILED
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(installer_busy_from(c.open_error, c.wait), c.busy)
+            << c.open_error << " " << c.wait;
+    }
 }
 
 TEST(ExitCodes, OnlyNotEligibleIsOne) {

@@ -22,6 +22,7 @@ TEST(PatchVerdict, Table) {
         {kByInstaller, 1605, 1642, kAny, 1642},
         {kByInstaller, 1, 0, kAny, 1603},  // never "not eligible"
         {kByUninstallEntry, 1610, 0, kAny, 0},
+        {kByUninstallEntry, 1605, 0, kAny, 1605},  // the installer knows no such product
         {kByUninstallEntry, 1612, 1642, kAny, 0},
     };
     for (const auto& c : cases) {
