@@ -266,12 +266,14 @@ def _parse_record(path):
     if not path.exists():
         return None
     record = {"exists": {}}
-    for line in path.read_text("utf-8").splitlines():
-        parts = line.split("\t")
-        if parts[0] == "exists":
-            record["exists"][parts[1]] = parts[2] == "1"
-        elif len(parts) == 2:
-            record[parts[0]] = parts[1]
+    # A command line may hold any character but a line feed.
+    for line in path.read_bytes().decode("utf-8").split("\n"):
+        key, _, value = line.partition("\t")
+        if key == "exists":
+            name, _, found = value.rpartition("\t")
+            record["exists"][name] = found == "1"
+        elif key:
+            record[key] = value
     return record
 
 
@@ -347,8 +349,10 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
 
 
 class held_open:
-    """Keeps a file open, unshared, in another Windows process (or, with
-    what="mutex", holds the named mutex; with "unowned", keeps it unowned)."""
+    """Keeps a file open in another Windows process: unshared ("hold"), for
+    reading with read sharing ("share"), for writing shared for all ("write");
+    or holds the named mutex ("mutex"; "denied": with a DACL that denies all),
+    or keeps it unowned ("unowned")."""
 
     def __init__(self, windows_path, ms=60000, what="hold"):
         self.path, self.ms, self.what = windows_path, ms, what

@@ -192,18 +192,19 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         whole = wb.patch_package().read_bytes()
         code = wb.PRODUCT_CODE.encode()
         other = code.replace(b"5B1E", b"5B1F")
-        packages = {
-            "a text file": "text",
-            "a patch for another product": whole.replace(code, other).replace(
-                code.decode().encode("utf-16-le"), other.decode().encode("utf-16-le")),
-        }
-        for what, msp in packages.items():
+        another = whole.replace(code, other).replace(
+            code.decode().encode("utf-16-le"), other.decode().encode("utf-16-le"))
+        self.assertNotIn(code, another)
+        cases = [  # (what, package, SHA256SUMS listing the real patch, exit codes)
+            ("a text file", "text", False, (1636, 1642)),
+            ("a patch for another product", another, False, (1636, 1642)),
+            ("another product's, listed with another digest", another, True, (1636,)),
+        ]
+        for what, msp, sums, codes in cases:
             with self.subTest(what):
-                if msp != "text":
-                    self.assertNotIn(code, msp)
-                wb.make_package(UPD, msp=msp)
+                wb.make_package(UPD, msp=msp, sums=sums)
                 run = wb.run_setup("C:\\Upd\\setup.exe /qn")
-                self.assertIn(run.exit_code, (1636, 1642), run)
+                self.assertIn(run.exit_code, codes, run)
                 self.assertNotLaunched(run)
                 self.assertTreesKept()
 
@@ -212,15 +213,17 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         # removal, with a code that names the machine's fault.
         system32 = wb.DRIVE_C / "windows" / "system32"
 
-        def cached_package_gone():
+        def cached_package_gone(version="14.0.2.226", entry=None):
             # Cleaning C:\Windows\Installer to free space: the Windows
             # Installer knows the release but cannot judge the patch.
             wb.uninstall_product()
             source = wb.DRIVE_C / "acc" / "server.msi"
             source.parent.mkdir(exist_ok=True)
-            shutil.copyfile(wb.product_msi("14.0.2.226"), source)
+            shutil.copyfile(wb.product_msi(version), source)
             wb.wine(["msiexec", "/i", wb.win(source), "/qn"])
-            self.assertEqual(wb.version_string(), "14.0.2.226")
+            self.assertEqual(wb.version_string(), version)
+            if entry:  # an uninstall entry that names the other release
+                wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", entry)
             wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
             source.unlink()
             cache = wb.DRIVE_C / "windows" / "Installer"
@@ -252,6 +255,8 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
 
         cases = [  # (what, set-up returning its undo, overrides, exit codes)
             ("cached package gone", cached_package_gone, None, {1612}),
+            ("cached package gone, the entry one release on",
+             lambda: cached_package_gone("14.0.1.204", "14.0.2.226"), None, {1612}),
             ("msi.dll without the verdict", msi_without_the_verdict_call, "msi=n", {127}),
             ("cmd.exe missing", cmd_missing, None, {2}),  # ERROR_FILE_NOT_FOUND
             ("msiexec.exe missing", msiexec_missing, None, {2}),
@@ -283,20 +288,22 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
                 self.assertEqual(run.box is not None, shown, run)
                 if shown:
                     self.assertEqual(run.box["caption"], "Tallowick Server 14")
-                    self.assertIn("1635", run.box["text"])
+                    # Windows' text, then the code on the next line: no blank line.
+                    self.assertRegex(run.box["text"], r"\S *\r?\n\(1635\)$")
                     self.assertEqual((run.box["buttons"], run.box["icon"]), ("1", "1"), run.box)
         self.assertTreesKept()
 
     def test_a_package_held_by_another_process_is_waited_for(self):
         # An antivirus scan of the fresh copy: a moment is waited out; a
         # longer hold gives the Windows error, "retry later".
-        for held, held_ms, code in (("Files/" + wb.PACKAGE_NAME, 1500, 0),
-                                    ("Files/" + wb.PACKAGE_NAME, 60000, 32),  # SHARING_VIOLATION
-                                    ("SHA256SUMS", 60000, 32)):  # a list still being copied
-            with self.subTest(held=held, held_ms=held_ms):
+        for held, what, held_ms, code in (("Files/" + wb.PACKAGE_NAME, "hold", 1500, 0),
+                                          ("Files/" + wb.PACKAGE_NAME, "hold", 60000, 32),
+                                          ("SHA256SUMS", "hold", 60000, 32),  # being copied
+                                          ("SHA256SUMS", "share", 60000, 0)):  # being read
+            with self.subTest(held=held, what=what, held_ms=held_ms):
                 self.setUp()
                 package = wb.make_package(UPD, sums=True)
-                with wb.held_open(wb.win(package / held), ms=held_ms):
+                with wb.held_open(wb.win(package / held), ms=held_ms, what=what):
                     run = wb.run_setup("C:\\Upd\\setup.exe /qn")
                 self.assertExit(run, code)
                 self.assertEqual(run.launched, code == 0, run)

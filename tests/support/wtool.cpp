@@ -6,9 +6,9 @@
 //   wtool run <timeout_ms> <command line> <working dir or -> [<box info file> <flag file>]
 //   wtool regset <key under HKLM> <value name> <type number> <data in hex>
 //   wtool regdel <key under HKLM>   (the key and everything below it)
-//   wtool hold <file> <ms> <flag file>  (keeps the file open, unshared, for ms)
+//   wtool hold|share|write <file> <ms> <flag file>  (keeps the file open for ms)
 //   wtool mutex <name> <ms> <flag file> (holds a named mutex for ms)
-//   wtool unowned <name> <ms> <flag file> (keeps it in being, owned by nobody)
+//   wtool unowned|denied <name> <ms> <flag file> (owned by nobody; owned, denied to all)
 //   wtool version <product code>        (prints MsiGetProductInfo's VersionString)
 // With WTOOL_STATION set, the program runs on a desktop of a new window
 // station of its own, which no person can see (as under a service).
@@ -17,6 +17,8 @@
 // key<TAB>value lines), waits for the flag file (a screenshot is taken
 // meanwhile), then presses OK.
 #include "support.h"
+
+#include <sddl.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -155,8 +157,15 @@ static bool hidden_desktop() {
     return desk != NULL;
 }
 
+// hold: read access, unshared; share: read access, read sharing (a reader);
+// write: write access, shared for all (a program that keeps writing).
 static int hold_command(wchar_t** argv) {
-    HANDLE f = CreateFileW(argv[2], GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    DWORD access = lstrcmpW(argv[1], L"write") == 0 ? GENERIC_WRITE : GENERIC_READ;
+    DWORD share = lstrcmpW(argv[1], L"share") == 0 ? FILE_SHARE_READ
+                  : lstrcmpW(argv[1], L"write") == 0
+                      ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                      : 0;
+    HANDLE f = CreateFileW(argv[2], access, share, NULL, OPEN_EXISTING, 0, NULL);
     if (f == INVALID_HANDLE_VALUE) return 5;
     write_file(argv[4], "held");
     Sleep(wcstoul(argv[3], NULL, 10));
@@ -165,7 +174,14 @@ static int hold_command(wchar_t** argv) {
 }
 
 static int mutex_command(wchar_t** argv) {
-    HANDLE m = CreateMutexW(NULL, lstrcmpW(argv[1], L"mutex") == 0, argv[2]);
+    // denied: owned, with a DACL that denies everyone everything.
+    SECURITY_ATTRIBUTES deny = {sizeof deny, NULL, FALSE};
+    if (lstrcmpW(argv[1], L"denied") == 0 &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1,
+                                                              &deny.lpSecurityDescriptor, NULL)) {
+        return 5;
+    }
+    HANDLE m = CreateMutexW(&deny, lstrcmpW(argv[1], L"unowned") != 0, argv[2]);
     if (m == NULL) return 5;
     write_file(argv[4], "held");
     Sleep(wcstoul(argv[3], NULL, 10));
@@ -190,8 +206,12 @@ static int version_command(wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return version_command(argv);
-    if (argc == 5 && lstrcmpW(argv[1], L"hold") == 0) return hold_command(argv);
-    if (argc == 5 && (lstrcmpW(argv[1], L"mutex") == 0 || lstrcmpW(argv[1], L"unowned") == 0)) {
+    if (argc == 5 && (lstrcmpW(argv[1], L"hold") == 0 || lstrcmpW(argv[1], L"share") == 0 ||
+                      lstrcmpW(argv[1], L"write") == 0)) {
+        return hold_command(argv);
+    }
+    if (argc == 5 && (lstrcmpW(argv[1], L"mutex") == 0 || lstrcmpW(argv[1], L"unowned") == 0 ||
+                      lstrcmpW(argv[1], L"denied") == 0)) {
         return mutex_command(argv);
     }
     if (argc >= 3 && (lstrcmpW(argv[1], L"regset") == 0 || lstrcmpW(argv[1], L"regdel") == 0)) {

@@ -7,6 +7,7 @@
 
 #include "../../src/messages/box_rule.h"
 #include "../../src/messages/messages.h"
+#include "../../src/messages/refusal.h"
 
 TEST(MessageTable, ByteCounts) {
     const size_t counts[8] = {63, 63, 82, 67, 70, 71, 63, 81};
@@ -56,4 +57,11 @@ TEST(BoxRule, OnlyWhereAPersonCanClickIt) {
     EXPECT_FALSE(box_can_be_seen(true, kStationVisible, 1));   // quiet options
     EXPECT_FALSE(box_can_be_seen(false, 0, 1));                // a service's or agent's station
     EXPECT_FALSE(box_can_be_seen(false, kStationVisible, 0));  // session 0: nobody since Vista
+}
+
+TEST(RefusalAdvice, ThePercentAdviceOnlyWith1639) {
+    EXPECT_NE(wcsstr(refusal_advice(1639, true), L"%...%"), nullptr);
+    EXPECT_STREQ(refusal_advice(1639, false), L"");
+    EXPECT_STREQ(refusal_advice(1635, true), L"");
+    EXPECT_EQ(wcsstr(refusal_advice(1636, true), L"%...%"), nullptr);
 }

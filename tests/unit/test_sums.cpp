@@ -46,6 +46,7 @@ TEST(SumsLine, Table) {
         {kHex + "  TallowickServer14v3Update.msp", kNotListed},
         {kHex + " Files/TallowickServer14v3Update.msp", kListed},  // one blank
         {kHex + "  ./Files/TallowickServer14v3Update.msp", kListed},
+        {kHex + "  .\\Files\\TallowickServer14v3Update.msp", kListed},
         {"SHA256 (Files/TallowickServer14v3Update.msp) = " + kHex, kListed},  // --tag
         {"SHA256 (./Files/TallowickServer14v3Update.msp) = " + kHex + "\r", kListed},
         // Mentioned, but not vouched for in a form that sha256sum -c reads.
@@ -56,6 +57,7 @@ TEST(SumsLine, Table) {
         {kHex + "\tFiles/TallowickServer14v3Update.msp", kListedBadly},
         {std::string(64, 'a') + "  Files/TallowickServer14v3Update.msp\t", kListedBadly},
         {std::string(64, 'a') + "  Files/TallowickServer14v3Update.msp\r\r", kListedBadly},
+        {std::string(64, 'a') + "  Files/TallowickServer14v3Update.msp (copy)", kListedBadly},
         {"# Files/TallowickServer14v3Update.msp", kListedBadly},
         {kHex.substr(0, 63) + "  Files/TallowickServer14v3Update.msp", kListedBadly},
         {kHex + "0  Files/TallowickServer14v3Update.msp", kListedBadly},
@@ -92,6 +94,8 @@ TEST(SumsList, EveryLineThatNamesThePackageMustAgree) {
         {utf16(kHex + "  Files/TallowickServer14v3Update.msp") + "x", kListedBadly},  // odd size
         {utf16(kHex + "  Files/TallowickServer14v3Update.msp").substr(2), kListedBadly},  // no BOM
         {std::string("\xFE\xFF\0", 3) + "9", kListedBadly},  // UTF-16BE
+        {utf16(kHex + "  Files/TallowickServer14v3Update.msp\n") + std::string(2, '\0'),
+         kListedBadly},  // U+0000
         {other + "  Files/TallowickServer14v3Update.msp\r" + other + "  setup.exe\r",
          kListedBadly},  // CR-only line ends
     };

@@ -14,6 +14,7 @@ TEST(PatchVerdict, Table) {
         {kByInstaller, 0, 0, 0, 0},
         {kByInstaller, 0, 1642, kAny, 1642},
         {kByInstaller, 0, 1636, kAny, 1636},
+        {kByInstaller, 0, 1, kAny, 1603},   // a status of 1 is never "not eligible"
         {kByInstaller, 0, 0, kLast, 1642},  // obsolete or superseded: no place in the order
         {kByUninstallEntry, 0, 0, kLast, 1642},
         {kByUninstallEntry, 0, 1642, kAny, 1642},
