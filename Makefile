@@ -15,7 +15,7 @@ XVFB   := xvfb-run -a -s "-screen 0 1024x768x24"
 # right after wine64, 48 MiB below it.
 NORANDOM := setarch $(shell uname -m) --addr-no-randomize
 
-.PHONY: all bootstrap build native package test demo fuzz bench clean
+.PHONY: all bootstrap build native package test demo fuzz bench mutate clean
 
 all: build
 
@@ -58,6 +58,16 @@ $(FUZZ)/CMakeCache.txt: | bootstrap
 fuzz: bootstrap $(FUZZ)/CMakeCache.txt
 	cmake --build $(FUZZ) -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run $(abspath $(FUZZ))
+
+# Generic faults planted one at a time in the portable sources, each judged
+# by the native unit tables (tools/mutate). A tool, not a test.
+MUTATE := $(BUILD)/mutate
+
+$(MUTATE)/CMakeCache.txt: | bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(MUTATE)
+
+mutate: bootstrap $(MUTATE)/CMakeCache.txt
+	tools/mutate $(abspath $(MUTATE))
 
 bench: build
 	-$(NORANDOM) $(XVFB) python3 bench/run.py
