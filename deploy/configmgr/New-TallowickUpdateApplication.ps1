@@ -1,0 +1,73 @@
+<#
+.SYNOPSIS
+Creates the Configuration Manager application of the Tallowick Server 14 v3
+update, with its detection clause, its requirement and its return codes
+(deploy\README.md). Configuration Manager 2107 or later.
+
+.DESCRIPTION
+Run it in the Configuration Manager console's PowerShell, from the site
+drive (PS XYZ:\>), as an administrator of the site:
+
+    .\New-TallowickUpdateApplication.ps1 -ContentLocation \\server\share\TallowickServer14v3Update
+
+ContentLocation is the unpacked package folder (setup.exe, SHA256SUMS, Files)
+on a share the site server can read. The script does not deploy the
+application: deploy it to a server collection with maintenance windows,
+as deploy\README.md says, so that no server restarts outside them.
+#>
+param(
+    [Parameter(Mandatory = $true)][string]$ContentLocation,
+    [string]$ApplicationName = 'Tallowick Server 14 v3 update'
+)
+
+$ErrorActionPreference = 'Stop'
+
+$key = 'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}'
+$log = 'C:\Windows\Logs\TallowickServer14v3Update.log'
+
+# Installed: DisplayVersion, read as a version, 14.0.3.301 or later, in the
+# 64-bit view (-Is64Bit), where the server's uninstall entry is.
+$detection = New-CMDetectionClauseRegistryKeyValue -Hive LocalMachine -Is64Bit `
+    -KeyName $key -ValueName DisplayVersion -PropertyType Version -Value `
+    -ExpressionOperator GreaterEquals -ExpectedValue '14.0.3.301'
+
+# Applies: DisplayVersion exactly one of the two eligible releases. Without
+# -Is64Bit a registry global condition reads the 32-bit view, where no
+# server has the value, and the application never runs.
+$conditionName = 'Tallowick Server 14 release'
+$condition = Get-CMGlobalCondition -Name $conditionName
+if (-not $condition) {
+    $condition = New-CMGlobalConditionRegistryValue -Name $conditionName -DeviceType Windows `
+        -RegistryHive LocalMachine -Is64Bit $true -KeyName $key -ValueName DisplayVersion `
+        -DataType String
+}
+$requirement = $condition | New-CMRequirementRuleCommonValue -RuleOperator OneOf `
+    -Value1 '14.0.1.204', '14.0.2.226'
+
+New-CMApplication -Name $ApplicationName -Publisher 'Tallowick' -SoftwareVersion '14.0.3.301' |
+    Out-Null
+
+# As SYSTEM, hidden, whether or not a user is logged on: /qn asks for no box
+# and none could be seen there. /l*v+ appends, so a retry keeps the log of
+# the run before. Restarts follow the return codes: 3010 is a soft reboot,
+# which the deployment keeps inside maintenance windows.
+Add-CMScriptDeploymentType -ApplicationName $ApplicationName -DeploymentTypeName 'setup.exe' `
+    -ContentLocation $ContentLocation `
+    -InstallCommand "setup.exe /qn /norestart /l*v+ $log" `
+    -AddDetectionClause $detection -AddRequirement $requirement `
+    -InstallationBehaviorType InstallForSystem -LogonRequirementType WhetherOrNotUserLoggedOn `
+    -UserInteractionMode Hidden -RebootBehavior BasedOnExitCode -MaximumRuntimeMins 60 |
+    Out-Null
+
+# A Script Installer type starts with 0 Success, 3010 Soft Reboot, 1641 Hard
+# Reboot and 1618 Fast Retry (1707 belongs to the Windows Installer type).
+# setup.exe adds 32 and 33, another program holding the package or
+# SHA256SUMS: retry later. Every other code is a failure.
+$type = Get-CMDeploymentType -ApplicationName $ApplicationName -DeploymentTypeName 'setup.exe'
+Add-CMDeploymentTypeReturnCode -InputObject $type -ReturnCode 32 -CodeType FastRetry `
+    -Name 'Package held' -Description 'Another program held the patch package or SHA256SUMS'
+Add-CMDeploymentTypeReturnCode -InputObject $type -ReturnCode 33 -CodeType FastRetry `
+    -Name 'Package locked' -Description 'Another program locked the patch package or SHA256SUMS'
+
+Write-Output "Created '$ApplicationName'. Distribute its content, then deploy it to a server"
+Write-Output 'collection with maintenance windows (deploy\README.md).'
