@@ -81,7 +81,7 @@ unsigned long check_and_create(ReleaseSource release, HANDLE package, const wcha
 unsigned long refuse(unsigned long code, const wchar_t* forwarded, const wchar_t* package_path) {
     if (boxes_can_be_seen(asks_quiet(forwarded))) {
         bool percent = package_path != nullptr && cmd_would_expand(package_path);
-        show_refusal(code, refusal_advice(code, percent));
+        show_refusal(code, refusal_advice(code, percent, !cmd_keeps_options(forwarded)));
     }
     return code;
 }

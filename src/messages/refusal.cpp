@@ -5,7 +5,7 @@
 
 const wchar_t kRefusalFallback[] = L"The update stopped before changing anything.";
 
-const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder) {
+const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder, bool options_changed) {
     if (code == kExitPatchInvalid) {
         return L"The patch package is damaged or is not the one listed in SHA256SUMS: copy the "
                L"update package again.\n\n";
@@ -13,6 +13,10 @@ const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder) {
     if (code == kExitPackageShared || code == kExitPackageLocked) {
         return L"Another program holds the patch package (a copy still being written, an "
                L"antivirus scan): try again later.\n\n";
+    }
+    if (code == kExitCommandTooLong && options_changed) {
+        return L"Your options hold %...% or a line break, which cmd.exe would change before "
+               L"msiexec got them: pass them without.\n\n";
     }
     if (code == kExitCommandTooLong && percent_in_folder) {
         return L"The package's folder holds %...%, which cmd.exe would expand: move the package "

@@ -3,9 +3,9 @@
 
 // One English sentence that says what to do, for the refusals whose system
 // text would not: a package to copy again (1636), one to try again later
-// (32, 33), a folder that cmd.exe would change (1639 with percent_in_folder).
-// An empty text for the others.
-const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder);
+// (32, 33), options or a folder that cmd.exe would change (1639 with
+// options_changed or percent_in_folder). An empty text for the others.
+const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder, bool options_changed);
 
 // Stands in where Windows has no text for the code.
 extern const wchar_t kRefusalFallback[];

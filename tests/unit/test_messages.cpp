@@ -60,8 +60,9 @@ TEST(BoxRule, OnlyWhereAPersonCanClickIt) {
 }
 
 TEST(RefusalAdvice, ThePercentAdviceOnlyWith1639) {
-    EXPECT_NE(wcsstr(refusal_advice(1639, true), L"%...%"), nullptr);
-    EXPECT_STREQ(refusal_advice(1639, false), L"");
-    EXPECT_STREQ(refusal_advice(1635, true), L"");
-    EXPECT_EQ(wcsstr(refusal_advice(1636, true), L"%...%"), nullptr);
+    EXPECT_NE(wcsstr(refusal_advice(1639, true, false), L"folder holds %...%"), nullptr);
+    EXPECT_NE(wcsstr(refusal_advice(1639, false, true), L"options hold %...%"), nullptr);
+    EXPECT_STREQ(refusal_advice(1639, false, false), L"");
+    EXPECT_STREQ(refusal_advice(1635, true, true), L"");
+    EXPECT_EQ(wcsstr(refusal_advice(1636, true, true), L"%...%"), nullptr);
 }
