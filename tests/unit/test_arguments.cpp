@@ -21,8 +21,9 @@ std::wstring repeat(const std::wstring& s, int n) {
 // Runs the filter on a buffer full of junk and checks that every character
 // after the text was zeroed.
 std::wstring run_filter(const std::wstring& tail, int cap) {
-    std::wstring buf(cap, L'\xAAAA');
+    std::wstring buf(cap + 1, L'\xAAAA');  // one more, which must stay as it was
     filter_arguments(tail.c_str(), L"/s", &buf[0], cap);
+    if (buf[cap] != L'\xAAAA') ADD_FAILURE() << "written past the buffer for " << tail;
     size_t len = wcslen(buf.c_str());
     for (int i = static_cast<int>(len); i < cap; ++i) {
         if (buf[i] != 0) ADD_FAILURE() << "character " << i << " not zeroed for " << tail;
@@ -125,6 +126,7 @@ TEST(ForwardedArguments, QuietSwitches) {
         {L"/norestart", false}, {L"/qx", false},        {L"/quietly", false},
         {L"PROP=/qn", false},   {L"\"/qn\"", false},    {L"A=\"x /qn\"", false},
         {L"/s", false},         {L"/", false},          {L"q", false},
+        {L"Aqn", false},
     };
     for (const auto& c : cases) EXPECT_EQ(asks_quiet(c.args), c.quiet) << c.args;
 }

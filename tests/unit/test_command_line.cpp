@@ -35,6 +35,7 @@ const TailCase kTailCases[] = {
     {L"C:\\Update Package\\SETUP", L""},
     {L"C:\\Update Package\\setupx /qn", L"Package\\setupx /qn"},
     {L"C:\\Update Package\\setup.exe /qn", L"Package\\setup.exe /qn", L""},
+    {L"C:\\Update Package\\setup.exe /qn", L"Package\\setup.exe /qn", nullptr},
 };
 
 }  // namespace

@@ -27,6 +27,8 @@ TEST(MessageTable, DutchAndSpanishShowTheEnglishText) {
     EXPECT_STREQ(not_found_text(kSpanish), not_found_text(kEnglish));
     EXPECT_STREQ(not_found_text(kEnglish),
                  "A valid copy of Tallowick Server 14v1 or v2\ncould not be found.");
+    EXPECT_EQ(message_code_page(kJapanese), 932u);
+    EXPECT_EQ(message_code_page(kSwedish), 1252u);
 }
 
 TEST(MessageTable, ExactBytes) {
@@ -63,6 +65,8 @@ TEST(RefusalAdvice, ThePercentAdviceOnlyWith1639) {
     EXPECT_NE(wcsstr(refusal_advice(1639, true, false), L"folder holds %...%"), nullptr);
     EXPECT_NE(wcsstr(refusal_advice(1639, false, true), L"options hold %...%"), nullptr);
     EXPECT_STREQ(refusal_advice(1639, false, false), L"");
+    EXPECT_NE(wcsstr(refusal_advice(32, false, false), L"try again later"), nullptr);
+    EXPECT_NE(wcsstr(refusal_advice(33, false, false), L"try again later"), nullptr);
     EXPECT_STREQ(refusal_advice(1635, true, true), L"");
     EXPECT_EQ(wcsstr(refusal_advice(1636, true, true), L"%...%"), nullptr);
 }

@@ -13,6 +13,9 @@ TEST(StalePath, OnlyAbsoluteInstallationDirectories) {
         {L"C:\\Srv", true},
         {L"c:\\", true},
         {L"Z:\\Srv\\", true},
+        {L"A:\\", true},
+        {L"a:\\", true},
+        {L"z:\\", true},
         {L"\\\\srv\\share\\", true},
         {L"D:\\\u8868\\", true},  // a code page 932 name whose trail byte is 0x5C
         {L"", false},
