@@ -34,6 +34,13 @@ inline unsigned long launch_failure_code(unsigned long last_error) {
     return last_error > kExitNotEligible ? last_error : kExitInstallFailure;
 }
 
+// An exit code for a read of the package or its list that failed with
+// last_error: a range another process locked (33) is "retry later"; any
+// other failure leaves the package unvouched for (1636).
+inline unsigned long read_failure_code(unsigned long last_error) {
+    return last_error == kExitPackageLocked ? kExitPackageLocked : kExitPatchInvalid;
+}
+
 // An exit code for a check that could not run (CNG missing or failing):
 // the Windows error, but never a code that reads as success, "not eligible"
 // or "replace the package", for a package that may be fine.

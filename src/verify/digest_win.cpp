@@ -61,12 +61,6 @@ DWORD open_waiting(const wchar_t* path, DWORD flags, HANDLE* file) {
     return error;
 }
 
-// A read that fails on a range another process has locked is "retry later";
-// any other failed read leaves the package unvouched for.
-unsigned long read_failure() {
-    return GetLastError() == ERROR_LOCK_VIOLATION ? kExitPackageLocked : kExitPatchInvalid;
-}
-
 // A CNG failure is the machine's, not the package's.
 unsigned long cng_failure(NTSTATUS status) {
     return check_failure_code(RtlNtStatusToDosError(status));
@@ -99,7 +93,7 @@ unsigned long file_digest(HANDLE file, unsigned char* block, unsigned char* dige
         for (;;) {
             DWORD n = 0;
             if (!ReadFile(file, block, kBlockBytes, &n, NULL)) {
-                result = read_failure();
+                result = read_failure_code(GetLastError());
                 break;
             }
             status = n == 0 ? finish(hash, digest, kDigestBytes, 0) : data(hash, block, n, 0);
@@ -148,7 +142,7 @@ unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package,
     unsigned char block[kBlockBytes];
     DWORD size = 0;
     bool read = read_whole(sums, block, &size);
-    unsigned long unread = read ? kExitSuccess : read_failure();
+    unsigned long unread = read ? kExitSuccess : read_failure_code(GetLastError());
     CloseHandle(sums);
     char* text = reinterpret_cast<char*>(block);
     size_t text_size = size;

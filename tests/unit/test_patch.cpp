@@ -136,4 +136,6 @@ TEST(ExitCodes, OnlyNotEligibleIsOne) {
     for (const auto& c : installer_codes) {
         EXPECT_EQ(installer_exit_code(c.error), c.code) << c.error;
     }
+    struct Case read_failures[] = {{33, 33}, {32, 1636}, {38, 1636}, {0, 1636}};  // 33: locked
+    for (const auto& c : read_failures) EXPECT_EQ(read_failure_code(c.error), c.code) << c.error;
 }
