@@ -10,7 +10,6 @@ namespace {
 // Where the name ends when line begins with the first length characters of
 // program as a whole word, else null.
 const wchar_t* after_program(const wchar_t* line, const wchar_t* program, size_t length) {
-    if (program == nullptr || length == 0) return nullptr;
     const wchar_t* p = line;
     for (size_t i = 0; i < length; ++i, ++p) {
         if (ascii_lower(*p) != ascii_lower(program[i])) return nullptr;
@@ -21,7 +20,7 @@ const wchar_t* after_program(const wchar_t* line, const wchar_t* program, size_t
 // The program's path as typed, with or without its ".exe": CreateProcessW
 // adds the extension to a name written without one.
 const wchar_t* after_program(const wchar_t* line, const wchar_t* program) {
-    if (program == nullptr) return nullptr;
+    if (program == nullptr || *program == 0) return nullptr;
     size_t length = text_length(program);
     const wchar_t* p = after_program(line, program, length);
     const wchar_t ext[] = L".exe";

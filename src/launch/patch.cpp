@@ -77,8 +77,13 @@ bool build_patch_command(const wchar_t* system_dir, const wchar_t* package_path,
     return fits && text_copy(out, cap, command);
 }
 
+bool build_system_path(const wchar_t* system_dir, const wchar_t* name, wchar_t* out, size_t cap) {
+    wchar_t path[kSystemPathCapacity] = {};
+    return text_copy(path, kSystemPathCapacity, system_dir) &&
+           text_append(path, kSystemPathCapacity, L"\\") &&
+           text_append(path, kSystemPathCapacity, name) && text_copy(out, cap, path);
+}
+
 bool build_application_name(const wchar_t* system_dir, wchar_t* out, size_t cap) {
-    wchar_t name[kSystemPathCapacity] = {};
-    return text_copy(name, kSystemPathCapacity, system_dir) &&
-           text_append(name, kSystemPathCapacity, L"\\cmd.exe") && text_copy(out, cap, name);
+    return build_system_path(system_dir, L"cmd.exe", out, cap);
 }

@@ -32,5 +32,8 @@ bool append_for_cmd(wchar_t* command, size_t cap, const wchar_t* args);
 bool build_patch_command(const wchar_t* system_dir, const wchar_t* package_path,
                          const wchar_t* args, wchar_t* out, size_t cap);
 
+// "<system>\<name>"; false, and out untouched, when it does not fit cap.
+bool build_system_path(const wchar_t* system_dir, const wchar_t* name, wchar_t* out, size_t cap);
+
 // "<system>\cmd.exe"; false when it does not fit cap.
 bool build_application_name(const wchar_t* system_dir, wchar_t* out, size_t cap);

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include "../common/exit_codes.h"
-#include "../common/text.h"
 #include "busy.h"
 #include "patch_win.h"
 
@@ -78,6 +77,16 @@ bool job_attribute(JobAttribute* attribute, HANDLE job, STARTUPINFOEXW* startup)
     return true;
 }
 
+// CreateProcessW may write into the command line, so it gets the writable
+// buffer; the command starts with "/D", not with cmd's name. Suspended:
+// nothing of cmd runs until the trees are gone.
+bool create_suspended(PatchLaunch* launch, const wchar_t* payload, STARTUPINFOW* startup,
+                      DWORD extra_flags, PROCESS_INFORMATION* info) {
+    return CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
+                          NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED | extra_flags, NULL, payload,
+                          startup, info) != FALSE;
+}
+
 }  // namespace
 
 bool installer_busy() {
@@ -99,8 +108,7 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
     if (n == 0 || n >= kSystemPathCapacity) return launch_failure_code(GetLastError());
     // cmd.exe would report a missing msiexec (9009) only after the trees were gone.
     wchar_t msiexec[kSystemPathCapacity] = {};
-    if (!text_copy(msiexec, kSystemPathCapacity, system_dir) ||
-        !text_append(msiexec, kSystemPathCapacity, L"\\msiexec.exe")) {
+    if (!build_system_path(system_dir, L"msiexec.exe", msiexec, kSystemPathCapacity)) {
         return kExitCommandTooLong;
     }
     DWORD attributes = GetFileAttributesW(msiexec);
@@ -125,20 +133,14 @@ unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
     HANDLE job = new_kill_job();
     JobAttribute attribute;
     bool in_job = job_attribute(&attribute, job, &startup);
-    // CreateProcessW may write into the command line, so it gets the
-    // writable buffer; the command starts with "/D", not with cmd's name.
-    // Suspended: nothing of cmd runs until the trees are gone.
-    const DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
-    BOOL created = in_job && CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
-                                            flags | EXTENDED_STARTUPINFO_PRESENT, NULL, payload,
-                                            &startup.StartupInfo, &process->info);
+    bool created = in_job && create_suspended(launch, payload, &startup.StartupInfo,
+                                              EXTENDED_STARTUPINFO_PRESENT, &process->info);
     if (in_job) DeleteProcThreadAttributeList(startup.lpAttributeList);
     if (!created) {
         // Without the list, or refused with it: joined afterwards, as before.
         startup.StartupInfo.cb = sizeof startup.StartupInfo;
         in_job = false;
-        if (!CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE, flags, NULL,
-                            payload, &startup.StartupInfo, &process->info)) {
+        if (!create_suspended(launch, payload, &startup.StartupInfo, 0, &process->info)) {
             DWORD error = GetLastError();
             if (job != NULL) CloseHandle(job);
             return launch_failure_code(error);

@@ -124,7 +124,6 @@ unsigned long hold_package(const wchar_t* path, HANDLE* package) {
     // once open nobody can write, rename or delete the checked file.
     DWORD error = open_waiting(path, FILE_FLAG_SEQUENTIAL_SCAN, package);
     if (error == ERROR_SUCCESS) return kExitSuccess;
-    *package = INVALID_HANDLE_VALUE;
     if (held_by_another(error)) return error;  // still held: "retry later", not "copy again"
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kExitPatchMissing
                                                                           : kExitPatchInvalid;
