@@ -1,6 +1,4 @@
-"""deploy/update.cmd under Wine's own cmd.exe and reg.exe: the release read
-in the 64-bit view decides whether setup.exe runs, and the exit code says
-what happened."""
+"""deploy/update.cmd under Wine's own cmd.exe and reg.exe."""
 
 import shutil
 import unittest
