@@ -19,7 +19,7 @@ set(WINDOWS_SOURCES
   src/app/installed_win.cpp
   src/messages/messages_win.cpp
   src/messages/refusal_win.cpp
-  src/cleanup/stale_win.cpp
+  src/cleanup/aside_win.cpp
   src/cleanup/tree_win.cpp
   src/launch/patch_win.cpp)
 add_library(windows_edge STATIC ${WINDOWS_SOURCES})

@@ -85,6 +85,11 @@ def stale_trees(install_dir):
 
 # --- registry ---------------------------------------------------------------
 
+def aside(tree):
+    """Where setup.exe keeps a stale tree while the installer runs."""
+    return tree.with_name(tree.name + ".v3update-aside")
+
+
 def reg_set(key, name, reg_type, data):
     wine([TESTBIN / "wtool.exe", "regset", key, name, str(reg_type), data.hex() or ""])
 
@@ -352,17 +357,20 @@ class held_open:
     """Keeps a file open in another Windows process: unshared ("hold"), for
     reading with read sharing ("share"), for writing shared for all ("write");
     or holds the named mutex ("mutex"; "denied": with a DACL that denies all),
-    or keeps it unowned ("unowned")."""
+    or keeps it unowned ("unowned"). A reader with gone_path ("lock") locks
+    all of the file once that path is gone."""
 
-    def __init__(self, windows_path, ms=60000, what="hold"):
+    def __init__(self, windows_path, ms=60000, what="hold", gone_path=None):
         self.path, self.ms, self.what = windows_path, ms, what
+        self.gone = [gone_path] if gone_path else []
 
     def __enter__(self):
         flag = DRIVE_C / "e2e-run" / "held.flag"
         flag.parent.mkdir(exist_ok=True)
         flag.unlink(missing_ok=True)
         self.proc = subprocess.Popen(
-            ["wine", str(TESTBIN / "wtool.exe"), self.what, self.path, str(self.ms), win(flag)],
+            ["wine", str(TESTBIN / "wtool.exe"), self.what, self.path, str(self.ms), win(flag)]
+            + self.gone,
             env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 30
         while not flag.exists() and time.time() < deadline and self.proc.poll() is None:

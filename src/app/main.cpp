@@ -106,6 +106,9 @@ unsigned long update_run(const wchar_t* command_line) {
     }
     // Nothing is removed until the patch is known to be able to run. Each
     // check below refuses with its own code and changes nothing.
+    // Where nobody can see a window, msiexec's wizard or closing box would
+    // wait for a click until a deployment tool's time-out.
+    if (!boxes_can_be_seen(false) && waits_for_a_person(forwarded)) return kExitCommandTooLong;
     wchar_t package_path[kFilePathCapacity];
     wchar_t sums_path[kFilePathCapacity];
     if (!payload_ready ||
@@ -125,8 +128,12 @@ unsigned long update_run(const wchar_t* command_line) {
         if (package != INVALID_HANDLE_VALUE) CloseHandle(package);
         return refuse(refused, forwarded, package_path);
     }
-    remove_stale_components(kServicesKey, L"InstallLocation");
+    // Out of their places while msiexec runs, back unless it succeeded: a
+    // patch that fails after the checks leaves the server as it was.
+    StaleTrees trees;
+    move_stale_aside(kServicesKey, L"InstallLocation", &trees);
     unsigned long code = resume_and_wait(&process);
+    settle_stale_trees(&trees, installer_succeeded(code));
     CloseHandle(package);
     return code;
 }

@@ -6,6 +6,8 @@ const wchar_t* const kStaleComponents[2][kStaleDepth] = {
     {L"Admin", L"admin-master-tomcat", L"bin", L"admin-console"},
 };
 
+const wchar_t* const kAsideNames[2] = {L"twk.v3update-aside", L"admin-console.v3update-aside"};
+
 namespace {
 
 // The Windows attribute bits, without the Windows headers.
@@ -32,4 +34,10 @@ EntryKind classify_entry(const EntryFacts& listed, const EntryFacts& opened) {
     if ((listed.attributes & kKind) != (opened.attributes & kKind)) return kEntrySwapped;
     if (opened.attributes & kReparsePoint) return kEntryLink;
     return (opened.attributes & kDirectory) ? kEntryDirectory : kEntryFile;
+}
+
+TreeAction tree_action(Found original, Found aside, bool rename_refused) {
+    if (original == kFoundNothing) return kLeaveAlone;
+    if (original == kFoundFolder && aside == kFoundNothing && !rename_refused) return kMoveAside;
+    return kRemoveInPlace;
 }

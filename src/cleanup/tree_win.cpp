@@ -6,7 +6,7 @@
 #include <winternl.h>
 
 #include "../common/text.h"
-#include "stale.h"
+#include "tree_win.h"
 
 // In ntdll, but declared only in the driver kit's headers.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine,
@@ -22,6 +22,8 @@ const ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // One listing buffer per level of recursion, on the stack: room for three
 // entries of the longest name (255 characters).
 const ULONG kListingBytes = 2048;
+
+}  // namespace
 
 HANDLE open_relative(HANDLE parent, const wchar_t* name, size_t length, ACCESS_MASK access,
                      ULONG options) {
@@ -56,21 +58,49 @@ bool opened_facts(HANDLE handle, EntryFacts* facts) {
     return true;
 }
 
-void mark_deleted(HANDLE handle) {
+namespace {
+
+// FileDispositionInformationEx and its flags (Windows 10 1809 and later),
+// which the MinGW headers lack.
+const FILE_INFORMATION_CLASS kDispositionEx = static_cast<FILE_INFORMATION_CLASS>(64);
+const ULONG kDeleteIgnoringReadOnly = 0x1 | 0x10;  // DELETE | IGNORE_READONLY_ATTRIBUTE
+
+NTSTATUS set_disposition(HANDLE handle) {
     FILE_DISPOSITION_INFORMATION disposition;
     disposition.DoDeleteFile = TRUE;
     IO_STATUS_BLOCK io;
-    // Fails on a read-only file or a folder that is not empty: it stays.
-    NtSetInformationFile(handle, &io, &disposition, sizeof disposition, FileDispositionInformation);
+    return NtSetInformationFile(handle, &io, &disposition, sizeof disposition,
+                                FileDispositionInformation);
+}
+
+bool set_attributes(HANDLE handle, ULONG attributes) {
+    FILE_BASIC_INFORMATION basic;
+    ZeroMemory(&basic, sizeof basic);  // zero times: left as they are
+    basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+    IO_STATUS_BLOCK io;
+    return NT_SUCCESS(
+        NtSetInformationFile(handle, &io, &basic, sizeof basic, FileBasicInformation));
+}
+
+// A read-only entry goes too, or its tree would stay half-removed. A folder
+// that is not empty, or a file another process holds, stays.
+void mark_deleted(HANDLE handle, ULONG attributes) {
+    ULONG flags = kDeleteIgnoringReadOnly;
+    IO_STATUS_BLOCK io;
+    if (NT_SUCCESS(NtSetInformationFile(handle, &io, &flags, sizeof flags, kDispositionEx))) return;
+    if (NT_SUCCESS(set_disposition(handle)) || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
+    // Older Windows: the attribute cleared on this handle, put back if the
+    // entry still cannot go.
+    if (set_attributes(handle, attributes & ~FILE_ATTRIBUTE_READONLY) &&
+        !NT_SUCCESS(set_disposition(handle))) {
+        set_attributes(handle, attributes);
+    }
 }
 
 // What a listing says about one of its entries.
 EntryFacts listed_entry(const FILE_ID_BOTH_DIR_INFORMATION& entry) {
     return EntryFacts{entry.FileAttributes, entry.FileId.QuadPart};
 }
-
-void remove_entry(HANDLE parent, const wchar_t* name, size_t length, const EntryFacts& listed,
-                  int depth);
 
 // Removes what dir, a real folder at the given depth, holds.
 void remove_contents(HANDLE dir, int depth) {
@@ -93,6 +123,8 @@ void remove_contents(HANDLE dir, int depth) {
     }
 }
 
+}  // namespace
+
 // depth 0 is the stale folder itself, which is removed only when it is a
 // real folder (a file or a link of that name stays); below it a link goes as
 // a link.
@@ -100,7 +132,7 @@ void remove_entry(HANDLE parent, const wchar_t* name, size_t length, const Entry
                   int depth) {
     bool folder = (listed.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     ACCESS_MASK list = folder ? FILE_LIST_DIRECTORY : 0;
-    HANDLE handle = open_relative(parent, name, length, DELETE | list, 0);
+    HANDLE handle = open_relative(parent, name, length, DELETE | FILE_WRITE_ATTRIBUTES | list, 0);
     bool deletable = handle != NULL;
     // A folder held open without FILE_SHARE_DELETE cannot be opened for
     // DELETE, but its contents can still go.
@@ -112,11 +144,11 @@ void remove_entry(HANDLE parent, const wchar_t* name, size_t length, const Entry
             case kEntryDirectory:
                 if (depth >= kMaxTreeDepth) break;
                 remove_contents(handle, depth);
-                if (deletable) mark_deleted(handle);
+                if (deletable) mark_deleted(handle, opened.attributes);
                 break;
             case kEntryFile:
             case kEntryLink:
-                if (deletable && depth > 0) mark_deleted(handle);
+                if (deletable && depth > 0) mark_deleted(handle, opened.attributes);
                 break;
             case kEntrySwapped:
                 break;
@@ -125,7 +157,6 @@ void remove_entry(HANDLE parent, const wchar_t* name, size_t length, const Entry
     NtClose(handle);
 }
 
-// What the listing of dir says about the entry called name.
 bool listed_facts(HANDLE dir, const wchar_t* name, size_t length, EntryFacts* facts) {
     alignas(8) unsigned char buffer[kListingBytes];
     UNICODE_STRING mask;
@@ -140,6 +171,8 @@ bool listed_facts(HANDLE dir, const wchar_t* name, size_t length, EntryFacts* fa
     *facts = listed_entry(*reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(buffer));
     return true;
 }
+
+namespace {
 
 // Opens the folder name inside dir on the way down; NULL when it is missing,
 // a link, a mount point or a file.
@@ -160,17 +193,29 @@ HANDLE open_folder_on_the_way(HANDLE dir, const wchar_t* name) {
 
 }  // namespace
 
-void remove_tree_below(const wchar_t* root, const wchar_t* const* components, int count) {
-    if (root == NULL || root[0] == 0 || count < 1) return;
+HANDLE open_tree_parent(const wchar_t* root, const wchar_t* const* components, int count) {
+    if (root == NULL || root[0] == 0 || count < 1) return NULL;
     // The root as it is: the administrator chose it, and it may be a mount point.
     HANDLE dir = CreateFileW(root, FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE, kShareAll,
                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (dir == INVALID_HANDLE_VALUE) return;
+    if (dir == INVALID_HANDLE_VALUE) return NULL;
     for (int i = 0; i + 1 < count && dir != NULL; ++i) {
         HANDLE next = open_folder_on_the_way(dir, components[i]);
         CloseHandle(dir);
         dir = next;
     }
+    return dir;
+}
+
+void remove_opened_folder(void* handle) {
+    EntryFacts opened;
+    if (!opened_facts(handle, &opened)) return;
+    remove_contents(handle, 0);
+    mark_deleted(handle, opened.attributes);
+}
+
+void remove_tree_below(const wchar_t* root, const wchar_t* const* components, int count) {
+    HANDLE dir = open_tree_parent(root, components, count);
     if (dir == NULL) return;
     const wchar_t* name = components[count - 1];
     size_t length = text_length(name);

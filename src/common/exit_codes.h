@@ -21,6 +21,15 @@ const unsigned long kExitNotSupported = 50;          // ERROR_NOT_SUPPORTED
 const unsigned long kExitPackageShared = 32;  // ERROR_SHARING_VIOLATION
 const unsigned long kExitPackageLocked = 33;  // ERROR_LOCK_VIOLATION
 
+const unsigned long kExitRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
+const unsigned long kExitRestarting = 1641;     // ERROR_SUCCESS_REBOOT_INITIATED
+
+// Only these codes mean the patch was applied; after any other the stale
+// trees go back to their places.
+inline bool installer_succeeded(unsigned long code) {
+    return code == kExitSuccess || code == kExitRestartNeeded || code == kExitRestarting;
+}
+
 // What the run reports for the launched process's own exit code: a cmd or
 // msiexec that ended with 1 (killed, a syntax error) failed; it must not
 // read as "not eligible".

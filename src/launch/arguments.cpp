@@ -55,8 +55,9 @@ bool word_is(const wchar_t* word, size_t length, const wchar_t* name) {
 
 // msiexec's quiet user-interface levels: q alone, or q, then n or b, then
 // + or - and !, each at most once and in either order (/qb-! and /qb!-
-// alike). /qr and /qf are its levels for a person at the screen.
-bool quiet_level(const wchar_t* word, size_t length) {
+// alike). /qr and /qf are its levels for a person at the screen. *modal is
+// set for a "+", which ends the run in a box that waits for a click.
+bool quiet_level(const wchar_t* word, size_t length, bool* modal) {
     if (length == 0 || ascii_lower(word[0]) != L'q') return false;
     if (length == 1) return true;
     if (ascii_lower(word[1]) != L'n' && ascii_lower(word[1]) != L'b') return false;
@@ -65,6 +66,7 @@ bool quiet_level(const wchar_t* word, size_t length) {
     for (size_t i = 2; i < length; ++i) {
         if (!sign && (word[i] == L'+' || word[i] == L'-')) {
             sign = true;
+            *modal = word[i] == L'+';
         } else if (!bang && word[i] == L'!') {
             bang = true;
         } else {
@@ -74,9 +76,15 @@ bool quiet_level(const wchar_t* word, size_t length) {
     return true;
 }
 
-}  // namespace
+// What the user-interface switches among the options ask of msiexec.
+struct Levels {
+    bool quiet;       // any quiet level: setup.exe's own boxes stay hidden
+    bool unattended;  // a level without a window that waits for a click
+    bool attended;    // a level with one: /qf, /qr, a "+"
+};
 
-bool asks_quiet(const wchar_t* args) {
+Levels read_levels(const wchar_t* args) {
+    Levels levels = {false, false, false};
     bool quoted = false;
     const wchar_t* p = args;
     while (*p != 0) {
@@ -86,13 +94,28 @@ bool asks_quiet(const wchar_t* args) {
             if (*p == L'"') quoted = !quoted;
         }
         size_t length = static_cast<size_t>(p - word);
-        if (length > 1 && (word[0] == L'/' || word[0] == L'-')) {
-            const wchar_t* name = word + 1;
-            if (quiet_level(name, length - 1) || word_is(name, length - 1, L"quiet") ||
-                word_is(name, length - 1, L"passive")) {
-                return true;
-            }
+        if (length < 2 || (word[0] != L'/' && word[0] != L'-')) continue;
+        const wchar_t* name = word + 1;
+        bool modal = false;
+        if (quiet_level(name, length - 1, &modal) || word_is(name, length - 1, L"quiet") ||
+            word_is(name, length - 1, L"passive")) {
+            levels.quiet = true;
+            levels.unattended |= !modal;
+            levels.attended |= modal;
+        } else if (word_is(name, length - 1, L"qf") || word_is(name, length - 1, L"qr")) {
+            levels.attended = true;
         }
     }
-    return false;
+    return levels;
+}
+
+}  // namespace
+
+bool asks_quiet(const wchar_t* args) {
+    return read_levels(args).quiet;
+}
+
+bool waits_for_a_person(const wchar_t* args) {
+    Levels levels = read_levels(args);
+    return !levels.unattended || levels.attended;
 }

@@ -13,3 +13,9 @@ void filter_arguments(const wchar_t* tail, const wchar_t* sw, wchar_t* out, int 
 // /passive, with "-" for "/" too, in any case of letters, as a whole
 // argument outside double quotes. /qr and /qf are not quiet.
 bool asks_quiet(const wchar_t* args);
+
+// True when msiexec, given these options, would show a window that waits
+// for a click: no unattended level at all (its full interface), /qf or /qr
+// anywhere, or a level that ends in a modal box (/qn+, /qb+). Where nobody
+// can see a window the run is refused instead.
+bool waits_for_a_person(const wchar_t* args);

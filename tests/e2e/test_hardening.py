@@ -213,8 +213,10 @@ class Matrix(MachineTest):
             for f in range(97):
                 (folder / ("file%02d.txt" % f)).write_text("x")
         self.assertGreaterEqual(wb.count_entries(twk), 10000)
-        # Killed by a fleet tool's time-out as the removal begins: the
-        # suspended cmd.exe goes with it, and the next run starts afresh.
+        # Its aside name taken: removed in place. Killed by a fleet tool's
+        # time-out as the removal begins: the suspended cmd.exe goes with it,
+        # and the next run starts afresh.
+        wb.aside(twk).write_text("not ours")
         cmd = "/D /V:OFF /C"
         self.addCleanup(lambda: [os.kill(pid, 9) for pid in wb.prefix_processes(cmd)])
         runner = subprocess.Popen(["wine", wb.TESTBIN / "wtool.exe", "run", "60000",
@@ -230,6 +232,24 @@ class Matrix(MachineTest):
                            check_paths=(wb.win(twk),))
         self.check(run, {0}, True, trees_removed=True)
         self.assertEqual(run.record["exists"], {wb.win(twk): False}, "msiexec ran mid-removal")
+        self.assertEqual(wb.aside(twk).read_text(), "not ours")
+
+    def test_killed_while_the_installer_runs(self):
+        # The trees wait aside, whole; the next run that succeeds removes them.
+        before = [wb.tree_digest(stale(SRV, i)) for i in range(2)]
+        env = {"WINEDLLOVERRIDES": "msiexec.exe=n", "STANDIN_SLEEP_MS": "60000"}
+        self.addCleanup(lambda: [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")])
+        runner = subprocess.Popen(["wine", wb.TESTBIN / "wtool.exe", "run", "60000",
+                                   "C:\\Upd\\setup.exe /qn", "-"], env=wb.wine_env(env),
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertTrue(wb.wait_for(lambda: wb.prefix_processes("msiexec.exe SETUPEXEDIR")))
+        for pid in wb.prefix_processes("Upd\\setup.exe"):
+            os.kill(pid, 9)
+        runner.wait()
+        self.assertEqual([wb.tree_digest(wb.aside(stale(SRV, i))) for i in range(2)], before)
+        self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True, trees_removed=True)
+        for i in range(2):
+            self.assertEqual(os.listdir(stale(SRV, i).parent), ["sibling.txt"])
 
     def test_nesting_beyond_the_path_limit_and_the_depth_bound(self):
         twk = stale(SRV, 0)
@@ -273,11 +293,12 @@ class Matrix(MachineTest):
         with wb.held_open(wb.win(twk / "sub" / "b.txt")), \
                 wb.held_open(wb.win(console / "a.txt"), what="write"):
             run = wb.run_setup("C:\\Upd\\setup.exe /qn")
-        self.check(run, {0}, True)
-        wb.wait_for(lambda: (console / "a.txt").exists(), until=False)
-        for tree in (twk, console):
-            self.assertTrue((tree / "sub" / "b.txt").exists(), tree)
-            self.assertFalse((tree / "a.txt").exists(), tree)
+        self.check(run, {0}, True, trees_removed=True)
+        wb.wait_for(lambda: (wb.aside(console) / "a.txt").exists(), until=False)
+        # Held unshared: it stays, in its tree left aside; the read-only file went.
+        self.assertEqual(wb.count_entries(wb.aside(twk)), 2)
+        self.assertTrue((wb.aside(twk) / "sub" / "b.txt").exists())
+        self.assertEqual(wb.count_entries(wb.aside(console)), 0)
 
     def test_patch_package_missing(self):
         for layout in ("no Files", "Files is a file"):
@@ -340,14 +361,16 @@ class Race(MachineTest):
                 shutil.rmtree(DECOY, ignore_errors=True)
                 wb.make_tree(DECOY, ["decoy%03d.txt" % i for i in range(200)])
                 shutil.rmtree(twk, ignore_errors=True)
+                shutil.rmtree(wb.aside(twk), ignore_errors=True)
                 folders = [twk / ("f%02d" % i) for i in range(self.FOLDERS)]
                 for folder in folders:
                     wb.make_tree(folder, ["x%02d.txt" % i for i in range(20)])
                 stop = threading.Event()
 
-                def swap():
+                def swap():  # in the tree at its name, then aside
                     while not stop.is_set():
-                        for folder in folders:
+                        base = twk if twk.exists() else wb.aside(twk)
+                        for folder in (base / f.name for f in folders):
                             park = parking / ("parked-" + folder.name)
                             try:
                                 os.rename(folder, park)

@@ -46,18 +46,30 @@ class Launch(MachineTest):
                 self.assertEqual(run.record["package_found"], "1", run)
 
     def test_exit_codes_pass_through(self):
+        # The trees are away from their names while the installer runs; gone
+        # after its success, back whole after anything else; nothing beside.
         wb.make_package(UPD)
+        wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
+        trees = wb.stale_trees("C:\\Srv\\")
         cases = [  # (stand-in exit code, stand-in run time in ms, setup.exe's exit code)
             (0, None, 0), (1603, None, 1603), (3010, None, 3010), (1602, None, 1602),
-            (1234, 3000, 1234),
+            (1234, 3000, 1234), (1618, None, 1618), (1641, None, 1641),
             (1, None, 1603),  # 1 means "not eligible" only
         ]
         for code, sleep_ms, reported in cases:
             with self.subTest(code=code):
+                shutil.rmtree(wb.DRIVE_C / "Srv", ignore_errors=True)
+                before = [wb.tree_digest(wb.make_tree(t, ("a.txt", "s/b.txt"))) for t in trees]
                 run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=code,
-                                   standin_sleep_ms=sleep_ms, timeout_ms=30000)
+                                   standin_sleep_ms=sleep_ms, timeout_ms=30000,
+                                   check_paths=[wb.win(t) for t in trees])
                 self.assertExit(run, reported)
-                self.assertTrue(run.launched)
+                self.assertEqual(list(run.record["exists"].values()), [False, False], run)
+                kept = reported not in (0, 3010, 1641)
+                self.assertEqual([wb.tree_digest(t) for t in trees],
+                                 before if kept else [wb.tree_digest(UPD / "none")] * 2)
+                self.assertEqual([[p.name for p in t.parent.iterdir()] for t in trees],
+                                 [[t.name] if kept else [] for t in trees])
 
     def test_the_package_is_held_while_the_installer_runs(self):
         # Another process may read it, never change it: the file msiexec
@@ -141,12 +153,13 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         super().setUp()
         wb.install_product("14.0.2.226")
         wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
-        for tree in wb.stale_trees("C:\\Srv\\"):
-            wb.make_tree(tree)
+        shutil.rmtree(wb.DRIVE_C / "Srv", ignore_errors=True)
+        self.trees = {t: wb.tree_digest(wb.make_tree(t)) for t in wb.stale_trees("C:\\Srv\\")}
 
     def assertTreesKept(self):
         for tree in wb.stale_trees("C:\\Srv\\"):
-            self.assertTrue((tree / "sub" / "b.txt").exists(), tree)
+            self.assertEqual(wb.tree_digest(tree), self.trees[tree], tree)
+            self.assertEqual([p.name for p in tree.parent.iterdir()], [tree.name])
 
     def test_missing_patch_package(self):
         for layout in ("no Files folder", "empty Files folder", "Files is a file",
@@ -281,12 +294,15 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
     def test_a_refusal_is_shown_unless_quiet(self):
         wb.make_package(UPD, msp=None)
         invisible = {"WTOOL_STATION": "1"}  # a deployment agent's window station
-        for tail, station, shown in (("", None, True), (" /qn", None, False),
-                                     (" -Passive", None, False), ("", invisible, False)):
+        # Where nobody sees msiexec's windows, options that bring one are refused first.
+        for tail, station, shown, code in (
+                ("", None, True, 1635), (" /qn", None, False, 1635),
+                (" -Passive", None, False, 1635), ("", invisible, False, 1639),
+                (" /qf", invisible, False, 1639), (" /qn", invisible, False, 1635)):
             with self.subTest(tail=tail, station=bool(station)):
                 run = wb.run_setup("C:\\Upd\\setup.exe" + tail, extra_env=station,
                                    timeout_ms=20000)
-                self.assertExit(run, 1635)
+                self.assertExit(run, code)
                 self.assertNotLaunched(run)
                 self.assertEqual(run.box is not None, shown, run)
                 if shown:
@@ -321,6 +337,22 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         run = wb.run_setup("C:\\Upd\\setup.exe /qn")
         self.assertExit(run, 0)
         self.assertEqual(run.record["package_found"], "1", run)
+        # Wine's own msiexec cannot patch it: its code, and the trees back.
+        for tree in wb.stale_trees("C:\\Srv\\"):
+            wb.make_tree(tree)
+        self.assertExit(wb.run_setup("C:\\Upd\\setup.exe /qn", standin=False), 1605)
+        self.assertTreesKept()
+
+    def test_a_reader_that_locks_the_package_after_the_checks(self):
+        # Once the trees are away: Wine's msiexec fails (1627), the trees come back.
+        package = wb.make_package(UPD, sums=True)
+        twk = wb.win(wb.stale_trees("C:\\Srv\\")[0])
+        with wb.held_open(wb.win(package / "Files" / wb.PACKAGE_NAME), what="lock",
+                          gone_path=twk):
+            run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin=False)
+        self.assertNotIn(run.exit_code, (0, 3010, 1641), run)
+        self.assertEqual(wb.version_string(), "14.0.2.226")
+        self.assertTreesKept()
 
 
 if __name__ == "__main__":

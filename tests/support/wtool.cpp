@@ -7,6 +7,8 @@
 //   wtool regset <key under HKLM> <value name> <type number> <data in hex>
 //   wtool regdel <key under HKLM>   (the key and everything below it)
 //   wtool hold|share|write <file> <ms> <flag file>  (keeps the file open for ms)
+//   wtool lock <file> <ms> <flag file> <path>  (a reader that locks all of the
+//                                        file once path is gone, for ms)
 //   wtool mutex <name> <ms> <flag file> (holds a named mutex for ms)
 //   wtool unowned|denied <name> <ms> <flag file> (owned by nobody; owned, denied to all)
 //   wtool version <product code>        (prints MsiGetProductInfo's VersionString)
@@ -167,10 +169,18 @@ struct Hold {
     {L"write", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
 };
 
-static int hold_command(const Hold& hold, wchar_t** argv) {
+static int hold_command(const Hold& hold, wchar_t** argv, const wchar_t* gone) {
     HANDLE f = CreateFileW(argv[2], hold.access, hold.share, NULL, OPEN_EXISTING, 0, NULL);
     if (f == INVALID_HANDLE_VALUE) return 5;
     write_file(argv[4], "held");
+    if (gone != NULL) {
+        while (GetFileAttributesW(gone) != INVALID_FILE_ATTRIBUTES) Sleep(1);
+        OVERLAPPED at = {};
+        if (!LockFileEx(f, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                        MAXDWORD, &at)) {
+            return 6;
+        }
+    }
     Sleep(wcstoul(argv[3], NULL, 10));
     CloseHandle(f);
     return 0;
@@ -210,8 +220,9 @@ static int version_command(wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return version_command(argv);
     for (const Hold& hold : kHolds) {
-        if (argc == 5 && lstrcmpW(argv[1], hold.name) == 0) return hold_command(hold, argv);
+        if (argc == 5 && lstrcmpW(argv[1], hold.name) == 0) return hold_command(hold, argv, NULL);
     }
+    if (argc == 6 && lstrcmpW(argv[1], L"lock") == 0) return hold_command(kHolds[1], argv, argv[5]);
     if (argc == 5 && (lstrcmpW(argv[1], L"mutex") == 0 || lstrcmpW(argv[1], L"unowned") == 0 ||
                       lstrcmpW(argv[1], L"denied") == 0)) {
         return mutex_command(argv);

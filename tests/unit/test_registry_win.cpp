@@ -70,9 +70,10 @@ TEST_F(RegistryTest, MissingKeyOrValueIsNoData) {
 
 TEST_F(RegistryTest, StaleRemovalResultCodes) {
     const wchar_t kWideKey[] = L"SOFTWARE\\TallowickUnitTest";
-    EXPECT_EQ(remove_stale_components(L"SOFTWARE\\TallowickUnitTest\\Absent", L"V"),
+    StaleTrees trees;
+    EXPECT_EQ(move_stale_aside(L"SOFTWARE\\TallowickUnitTest\\Absent", L"V", &trees),
               ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(remove_stale_components(kWideKey, L"V"), ERROR_SUCCESS);  // value missing
+    EXPECT_EQ(move_stale_aside(kWideKey, L"V", &trees), ERROR_SUCCESS);  // value missing
     set(REG_SZ, std::string("C:\\tallowick-unit-absent\\", 26));
-    EXPECT_EQ(remove_stale_components(kWideKey, L"V"), ERROR_SUCCESS);  // directories absent
+    EXPECT_EQ(move_stale_aside(kWideKey, L"V", &trees), ERROR_SUCCESS);  // directories absent
 }

@@ -74,3 +74,21 @@ TEST(EntryDecision, ListingAndHandleMustDescribeTheSameObject) {
             << std::hex << c.listed.attributes << " " << c.opened.attributes;
     }
 }
+
+TEST(AsideDecision, MovedWhereItCanBeElseRemovedInPlace) {
+    struct Case {
+        Found original, aside;
+        bool refused;
+        TreeAction action;
+    } cases[] = {
+        {kFoundFolder, kFoundNothing, false, kMoveAside},
+        {kFoundFolder, kFoundNothing, true, kRemoveInPlace},  // a file in it open (Windows)
+        {kFoundFolder, kFoundOther, false, kRemoveInPlace},   // the aside name taken
+        {kFoundFolder, kFoundFolder, false, kRemoveInPlace},  // a killed run's tree waits there
+        {kFoundOther, kFoundNothing, false, kRemoveInPlace},  // held, a link or a file: as today
+        {kFoundNothing, kFoundFolder, false, kLeaveAlone},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tree_action(c.original, c.aside, c.refused), c.action) << c.original << c.aside;
+    }
+}
