@@ -72,7 +72,7 @@ def tree_removal(folders):
         for name, remove in removers.items():
             entries = make_twk(folders)
             samples[name].append(timed(remove))
-            assert not TWK.exists(), name + " left the tree"
+            assert not TWK.exists() and not wb.aside(TWK).exists(), name + " left the tree"
     return entries, {name: spread(values) for name, values in samples.items()}
 
 

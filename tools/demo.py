@@ -7,8 +7,10 @@ web-component trees under its installation folder. It makes the update
 package as the vendor ships it (tools/package with the real v3 patch: Files,
 SHA256SUMS, the zip), in build/demo so that build/package and its zip stay
 as make package left them. It first runs a copy whose patch package was cut to half
-its size (refused, nothing changed), then runs setup.exe /qn /norestart from the package
-folder, whose name has a blank, with Wine's own msiexec. Then it runs the
+its size (refused, nothing changed), then runs the package while another program
+locks the patch package once the stale trees are out of the way (Wine's msiexec
+fails after every check passed; the trees come back), then runs setup.exe
+/qn /norestart from the package folder, whose name has a blank, with Wine's own msiexec. Then it runs the
 package again on the patched server, which is no longer eligible: once with
 /qn /norestart, as a deployment tool would (exit 1, no box to click), and
 once as a person would, with no options (the not-found box). The prefix is
@@ -121,6 +123,25 @@ def refused_copy(package, trees):
             and wb.version_string() == "14.0.2.226")
 
 
+def failed_patch(package, trees):
+    """msiexec failing after every check passed: a reader locks the package."""
+    command = "\"%s\\setup.exe\" /qn /norestart" % wb.win(package)
+    say("Running it while another program, which reads the patch package, locks all of it")
+    say("once the stale trees are out of the way: %s" % command)
+    before = [wb.tree_digest(t) for t in trees]
+    with wb.held_open(wb.win(package / "Files" / wb.PACKAGE_NAME), what="lock",
+                      gone_path=wb.win(trees[0])):
+        run = wb.run_setup(command, standin=False, timeout_ms=120000)
+    say("  setup.exe exit code: %s (%s)" % (run.exit_code, MEANINGS.get(run.exit_code, "?")))
+    back = [wb.tree_digest(t) == b for t, b in zip(trees, before)]
+    for tree, whole in zip(trees, back):
+        say("  stale tree %s: %s" % (wb.win(tree), "back, every file as it was" if whole
+                                     else "NOT AS IT WAS"))
+    say("  the server is still at %s" % wb.version_string())
+    return (run.exit_code not in (0, 3010, 1641) and all(back)
+            and wb.version_string() == "14.0.2.226")
+
+
 def demo():
     say("== Tallowick Server 14 v3 update: demo under Wine ==")
     say("Wine prefix: %s" % wb.PREFIX)
@@ -151,6 +172,8 @@ def demo():
     report("Before:", trees)
     say()
     ok = refused_copy(package, trees)
+    say()
+    ok = failed_patch(package, trees) and ok
     say()
     command = "\"%s\\setup.exe\" /qn /norestart" % wb.win(package)
     say("Running: %s   (Wine's own msiexec applies the patch)" % command)

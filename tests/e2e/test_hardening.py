@@ -265,12 +265,13 @@ class Matrix(MachineTest):
         (bound / "at-the-bound.txt").write_text("x")
         (bound.parent / "gone.txt").write_text("x")
         run = wb.run_setup("C:\\Upd\\setup.exe /qn")
-        self.check(run, {0}, True)
+        self.check(run, {0}, True, trees_removed=True)
+        bound = wb.aside(console) / "/".join(["n"] * 1000)  # what stays, stays aside
         self.assertFalse(twk.exists(), "removed by relative opens, whatever the path length")
         self.assertTrue((bound / "below" / "kept.txt").exists(), "beyond the depth bound: kept")
         self.assertTrue((bound / "at-the-bound.txt").exists(), "the folder at the bound: kept")
         self.assertFalse((bound.parent / "gone.txt").exists())
-        self.assertFalse((console / "a.txt").exists())
+        self.assertFalse((wb.aside(console) / "a.txt").exists())
 
     def test_another_installation_running(self):
         # Busy while another process owns the mutex, or when it is there but
@@ -343,9 +344,9 @@ class Matrix(MachineTest):
 
 
 class Race(MachineTest):
-    """A Linux thread keeps swapping folders inside twk for a moment each
-    with a link to a decoy folder outside both trees, while setup.exe removes
-    the tree. Run with SETUP_EXE=<other build> to try another removal."""
+    """A Linux thread keeps swapping folders inside twk, moved aside, for a
+    moment each with a link to a decoy folder outside both trees, while
+    setup.exe removes the tree. Run with SETUP_EXE=<other build> to try another removal."""
 
     RUNS, FOLDERS = 8, 30
 
@@ -367,19 +368,18 @@ class Race(MachineTest):
                     wb.make_tree(folder, ["x%02d.txt" % i for i in range(20)])
                 stop = threading.Event()
 
-                def swap():  # in the tree at its name, then aside
+                def swap():  # in the tree moved aside, where it is removed
                     while not stop.is_set():
-                        base = twk if twk.exists() else wb.aside(twk)
-                        for folder in (base / f.name for f in folders):
+                        for folder in (wb.aside(twk) / f.name for f in folders):
                             park = parking / ("parked-" + folder.name)
                             try:
                                 os.rename(folder, park)
+                                os.symlink(DECOY, folder)
+                                time.sleep(0.002)
+                                os.unlink(folder)
+                                os.rename(park, folder)
                             except OSError:
-                                continue  # already removed
-                            os.symlink(DECOY, folder)
-                            time.sleep(0.002)
-                            os.unlink(folder)
-                            os.rename(park, folder)
+                                continue  # not aside yet, or already removed
 
                 swapper = threading.Thread(target=swap)
                 swapper.start()
