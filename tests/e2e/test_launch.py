@@ -333,6 +333,7 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         # The installer knows no such product, so it gives no verdict on the patch.
         wb.uninstall_product()
         wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
+        wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
         wb.make_package(UPD, sums=True)
         run = wb.run_setup("C:\\Upd\\setup.exe /qn")
         self.assertExit(run, 0)
