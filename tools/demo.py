@@ -189,7 +189,7 @@ def demo():
     ok = (ok and run.exit_code == 0 and wb.version_string() == "14.0.3.301"
           and wb.installed_version() == "14.0.3.301"
           and wb.installed_file_first_line() == "Tallowick Server 14.0.3.301"
-          and not any(t.exists() for t in trees))
+          and not any(t.exists() or wb.aside(t).exists() for t in trees))
 
     say()
     say("Running again on the patched server, quietly: %s" % command)

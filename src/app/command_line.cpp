@@ -31,7 +31,38 @@ const wchar_t* after_program(const wchar_t* line, const wchar_t* program) {
     return p != nullptr || !has_ext ? p : after_program(line, program, length - 4);
 }
 
+const wchar_t* skip_blanks(const wchar_t* p) {
+    while (*p != 0 && *p <= 0x20) ++p;
+    return p;
+}
+
+// True when full, a full path, is program with or without its ".exe".
+bool names_program(const wchar_t* full, const wchar_t* program) {
+    const wchar_t* end = after_program(full, program);
+    return end != nullptr && *end == 0;
+}
+
 }  // namespace
+
+const wchar_t* resolved_command_line_tail(const wchar_t* line, const wchar_t* program,
+                                          FullPathFn full_path) {
+    // A quoted name is told by its quotes, as is one that is the path as it is.
+    if (line[0] == 0 || line[0] == L'"' || after_program(line, program) != nullptr ||
+        program == nullptr || *program == 0) {
+        return command_line_tail(line, program);
+    }
+    for (const wchar_t* end = line + 1; end[-1] != L'"'; ++end) {
+        if (*end > 0x20) continue;
+        if (end[-1] > 0x20) {
+            wchar_t full[1000];
+            size_t length = static_cast<size_t>(end - line);
+            if (!full_path(line, length, full, sizeof full / sizeof full[0])) return nullptr;
+            if (names_program(full, program)) return skip_blanks(end);
+        }
+        if (*end == 0) break;
+    }
+    return command_line_tail(line, program);
+}
 
 const wchar_t* command_line_tail(const wchar_t* line, const wchar_t* program) {
     // CreateProcessW runs "C:\Update Package\setup.exe /qn" unquoted when the
@@ -46,6 +77,5 @@ const wchar_t* command_line_tail(const wchar_t* line, const wchar_t* program) {
             ++p;
         }
     }
-    while (*p != 0 && *p <= 0x20) ++p;
-    return p;
+    return skip_blanks(p);
 }

@@ -78,8 +78,9 @@ unsigned long check_and_create(ReleaseSource release, HANDLE package, const wcha
 }
 
 // A refusal has changed nothing; a person at the console is told why.
-unsigned long refuse(unsigned long code, const wchar_t* forwarded, const wchar_t* package_path) {
-    if (boxes_can_be_seen(asks_quiet(forwarded))) {
+unsigned long refuse(unsigned long code, bool quiet, const wchar_t* forwarded,
+                     const wchar_t* package_path) {
+    if (boxes_can_be_seen(quiet)) {
         bool percent = package_path != nullptr && cmd_would_expand(package_path);
         show_refusal(code, refusal_advice(code, percent, !cmd_keeps_options(forwarded)));
     }
@@ -91,9 +92,13 @@ unsigned long update_run(const wchar_t* command_line) {
     // whatever the parent wrote there, and may be relative or no path at all.
     wchar_t program[kPackageCapacity];
     program_path(program);
+    // Null when the program's own name cannot be told from the options.
+    const wchar_t* tail = resolved_command_line_tail(command_line, program, full_path);
     wchar_t forwarded[kForwardedCapacity];
-    filter_arguments(command_line_tail(command_line, program), kStrippedSwitch, forwarded,
-                     kForwardedCapacity);
+    filter_arguments(tail != nullptr ? tail : L"", kStrippedSwitch, forwarded, kForwardedCapacity);
+    // Read from all the options, also past the 999 that can be passed on.
+    const wchar_t* options = tail != nullptr ? tail : command_line;
+    bool quiet = asks_quiet(options);
     wchar_t package_dir[kPackageCapacity];
     bool payload_ready =
         resolve_package_directory(program, package_dir) &&
@@ -101,20 +106,21 @@ unsigned long update_run(const wchar_t* command_line) {
     ReleaseSource release = eligible_release();
     if (release == kNoRelease) {
         // The same rule as a refusal's: a quiet run waits for no click.
-        if (boxes_can_be_seen(asks_quiet(forwarded))) show_not_found_message();
+        if (boxes_can_be_seen(quiet)) show_not_found_message();
         return kExitNotEligible;
     }
     // Nothing is removed until the patch is known to be able to run. Each
     // check below refuses with its own code and changes nothing.
     // Where nobody can see a window, msiexec's wizard or closing box would
     // wait for a click until a deployment tool's time-out.
-    if (!boxes_can_be_seen(false) && waits_for_a_person(forwarded)) return kExitCommandTooLong;
+    if (!boxes_can_be_seen(false) && waits_for_a_person(options)) return kExitCommandTooLong;
+    if (tail == nullptr) return refuse(kExitCommandTooLong, quiet, forwarded, nullptr);
     wchar_t package_path[kFilePathCapacity];
     wchar_t sums_path[kFilePathCapacity];
     if (!payload_ready ||
         !path_in_folder(g_payload_directory, kPatchPackage, package_path, kFilePathCapacity) ||
         !path_in_folder(package_dir, L"SHA256SUMS", sums_path, kFilePathCapacity)) {
-        return refuse(kExitPathTooLong, forwarded, nullptr);
+        return refuse(kExitPathTooLong, quiet, forwarded, nullptr);
     }
     // Held from the digest to the end of the wait: the file msiexec reads is
     // the one that was checked.
@@ -126,7 +132,7 @@ unsigned long update_run(const wchar_t* command_line) {
     }
     if (refused != ERROR_SUCCESS) {
         if (package != INVALID_HANDLE_VALUE) CloseHandle(package);
-        return refuse(refused, forwarded, package_path);
+        return refuse(refused, quiet, forwarded, package_path);
     }
     // Out of their places while msiexec runs, back unless it succeeded: a
     // patch that fails after the checks leaves the server as it was.

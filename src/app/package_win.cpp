@@ -29,3 +29,12 @@ bool resolve_package_directory(const wchar_t* program, wchar_t* dir) {
     shorten_wide(dir);
     return true;
 }
+
+bool full_path(const wchar_t* candidate, size_t length, wchar_t* out, size_t cap) {
+    wchar_t name[kPackageCapacity];
+    if (length >= kPackageCapacity) return false;
+    CopyMemory(name, candidate, length * sizeof(wchar_t));
+    name[length] = 0;
+    DWORD n = GetFullPathNameW(name, static_cast<DWORD>(cap), out, NULL);
+    return n > 0 && n < cap;
+}

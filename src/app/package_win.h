@@ -9,3 +9,7 @@ void program_path(wchar_t* path);
 // running setup.exe, in short form where the volume has one, ending in a
 // separator. False, with dir left empty, when its path does not fit.
 bool resolve_package_directory(const wchar_t* program, wchar_t* dir);
+
+// GetFullPathNameW of the first length characters of candidate, for
+// resolved_command_line_tail.
+bool full_path(const wchar_t* candidate, size_t length, wchar_t* out, size_t cap);

@@ -2,16 +2,14 @@
 // Global\_MSIExecute mutex showed.
 #pragma once
 
-// Without the Windows headers: ERROR_ACCESS_DENIED, and the results of
-// WaitForSingleObject.
+// Without the Windows headers: ERROR_ACCESS_DENIED.
 const unsigned long kOpenDenied = 5;
-const unsigned long kWaitSignalled = 0;     // WAIT_OBJECT_0
-const unsigned long kWaitAbandoned = 0x80;  // WAIT_ABANDONED
-const unsigned long kWaitTimedOut = 258;    // WAIT_TIMEOUT
 
 // open_error is 0 when the mutex was opened, else the error of the open;
-// wait is then the result of a 0 ms wait on it. Busy only while another
-// process owns it: a mutex that exists unowned is not an installation.
-// One that exists but is not ours to open, or whose wait fails, counts as
-// busy.
-bool installer_busy_from(unsigned long open_error, unsigned long wait);
+// query_status is then the NTSTATUS of reading its state (NtQueryMutant),
+// and current_count and abandoned what it read. Busy only while another
+// process owns it (a count of 0 or less): a mutex that exists unowned, or
+// whose owner died, is not an installation. One that exists but is not
+// ours to open, or whose state cannot be read, counts as busy.
+bool installer_busy_from(unsigned long open_error, long query_status, long current_count,
+                         bool abandoned);

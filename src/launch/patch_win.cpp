@@ -1,11 +1,25 @@
 // The patch launch and the exit poll.
 #include <windows.h>
+#include <winternl.h>
 
 #include "../common/exit_codes.h"
 #include "busy.h"
 #include "patch_win.h"
 
+// In ntdll, but declared only in the driver kit's headers.
+extern "C" NTSTATUS NTAPI NtQueryMutant(HANDLE mutant, int information_class, PVOID information,
+                                        ULONG length, PULONG result_length);
+
 namespace {
+
+const DWORD kMutantQueryState = 0x0001;  // MUTANT_QUERY_STATE
+
+// MUTANT_BASIC_INFORMATION.
+struct MutantBasicInformation {
+    LONG CurrentCount;
+    BOOLEAN OwnedByCaller;
+    BOOLEAN AbandonedState;
+};
 
 // Polls rather than blocks, one reading and one 1 ms sleep a pass.
 DWORD wait_for_exit(HANDLE process) {
@@ -90,15 +104,16 @@ bool create_suspended(PatchLaunch* launch, const wchar_t* payload, STARTUPINFOW*
 }  // namespace
 
 bool installer_busy() {
-    // Windows documents the mutex as set only while an installation runs; it
-    // may outlive one unowned. MUTEX_MODIFY_STATE, so that a mutex we come to
-    // own by the wait can be released at once.
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\_MSIExecute");
-    if (mutex == NULL) return installer_busy_from(GetLastError(), 0);
-    DWORD wait = WaitForSingleObject(mutex, 0);
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(mutex);
+    // Read, never taken: a wait would own the installer's mutex for a moment
+    // (an installation starting then fails with 1618), and needs rights that
+    // its DACL may not grant. MUTANT_QUERY_STATE is all a query needs.
+    HANDLE mutex = OpenMutexW(kMutantQueryState, FALSE, L"Global\\_MSIExecute");
+    if (mutex == NULL) return installer_busy_from(GetLastError(), 0, 1, false);
+    MutantBasicInformation state;
+    ZeroMemory(&state, sizeof state);
+    NTSTATUS status = NtQueryMutant(mutex, 0, &state, sizeof state, NULL);  // basic information
     CloseHandle(mutex);
-    return installer_busy_from(0, wait);
+    return installer_busy_from(0, status, state.CurrentCount, state.AbandonedState != FALSE);
 }
 
 unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_path,

@@ -149,8 +149,9 @@ unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package,
     if (!decode_sums_text(text, &text_size)) return kExitPatchInvalid;
     unsigned char listed[kDigestBytes];
     Listing listing = find_listed_digest(text, text_size, listed_name, listed);
-    if (listing == kNotListed) return kExitSuccess;
-    if (listing == kListedBadly) return kExitPatchInvalid;
+    // The package's own list always names it: one that does not (empty, cut
+    // short, another package's) vouches for nothing.
+    if (listing != kListed) return kExitPatchInvalid;
     unsigned char digest[kDigestBytes];
     unsigned long hashed = file_digest(package, block, digest);
     if (hashed != kExitSuccess) return hashed;

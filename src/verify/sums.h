@@ -7,7 +7,7 @@
 const size_t kDigestBytes = 32;  // SHA-256
 
 enum Listing {
-    kNotListed,   // no line mentions the package: there is nothing to check against
+    kNotListed,   // no line mentions the package: the list does not vouch for it
     kListed,      // the digest the list gives for it
     kListedBadly  // a line mentions it but does not vouch for it, or lines disagree
 };

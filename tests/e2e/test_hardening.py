@@ -116,6 +116,11 @@ class Matrix(MachineTest):
             ("Upd Dir", "setup.exe", "C:\\upd dir\\setup.exe /qn", None, "C:\\Upd Dir\\setup.exe",
              {0}),
             ("Upd Dir", "setup.exe", "C:\\Upd Dir\\setup /qn", None, "C:\\Upd Dir\\setup.exe", {0}),
+            ("Upd Dir", "setup.exe", "C:/Upd Dir/setup.exe /qn", None, "C:\\Upd Dir\\setup.exe", {0}),
+            ("Upd Dir", "setup.exe", "C:\\Upd Dir\\.\\setup.exe /qn", None, "C:\\Upd Dir\\setup.exe",
+             {0}),
+            ("Upd Dir", "setup.exe", "C:\\Upd Dir\\\\setup.exe /qn", None, "C:\\Upd Dir\\setup.exe",
+             {0}),
         ]
         for folder, name, command, cwd, app, codes in cases:
             with self.subTest(command=command[:40]):
@@ -130,7 +135,7 @@ class Matrix(MachineTest):
                 if codes == {0}:
                     self.assertEqual(run.record["package_found"], "1", run)
                     forwarded = run.command_line.rsplit(wb.PACKAGE_NAME, 1)[1]
-                    self.assertNotIn("\\", forwarded, "the program's path passed on as options")
+                    self.assertNotRegex(forwarded, r"[\\/]|setup", "the program's path passed on")
                 shutil.rmtree(package)
         shutil.rmtree(wb.DRIVE_C / "ABCDEFGH")
 

@@ -182,22 +182,27 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
     def test_command_too_long_or_changed_by_cmd(self):
         # cmd would expand %OS% in the package's path: msiexec would get another one.
         for folder, tail in (("Upd", "a" * 5000), ("P%OS%Q", "/qn"), ("Upd", "/qn P=%WINDIR%"),
-                             ("Upd", "/qn\nP=1")):
+                             ("Upd", "/qn\nP=1"), ("Upd", "P=%s /qn" % ("a" * 1000))):
             with self.subTest(folder=folder):
                 wb.make_package(wb.DRIVE_C / folder)
                 run = wb.run_setup("C:\\%s\\setup.exe %s" % (folder, tail))
                 self.assertExit(run, 1639)
+                self.assertEqual(run.box is None, "/qn" in tail, run)  # read past 999 too
                 self.assertNotLaunched(run)
                 self.assertTreesKept()
 
     def test_a_package_cut_short_is_refused_by_its_digest(self):
         # Never handed to Wine's msi.dll: it would call the cut patch applicable.
+        # A list cut short too (before or inside the name) vouches for nothing.
         whole = wb.patch_package().read_bytes()
-        wb.make_package(UPD, msp=whole[:len(whole) // 2], sums=True)
-        run = wb.run_setup("C:\\Upd\\setup.exe /qn")
-        self.assertExit(run, 1636)
-        self.assertNotLaunched(run)
-        self.assertTreesKept()
+        for cut in (None, 0, 50, 90):
+            with self.subTest(sums_cut=cut):
+                sums = wb.make_package(UPD, msp=whole[:len(whole) // 2], sums=True) / "SHA256SUMS"
+                sums.write_bytes(sums.read_bytes()[:cut])
+                run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+                self.assertExit(run, 1636)
+                self.assertNotLaunched(run)
+                self.assertTreesKept()
 
     def test_a_package_the_installer_will_not_apply(self):
         # No SHA256SUMS: the Windows Installer judges. Wine gives 1642 for both;

@@ -107,19 +107,21 @@ TEST(PatchCommand, ApplicationName) {
 
 TEST(InstallerBusy, OnlyWhileAnotherProcessOwnsTheMutex) {
     struct Case {
-        unsigned long open_error, wait;
-        bool busy;
+        unsigned long open_error;
+        long query_status, count;
+        bool abandoned, busy;
     } cases[] = {
-        {2, 0, false},               // ERROR_FILE_NOT_FOUND: no mutex
-        {kOpenDenied, 0, true},      // there, but not ours to open
-        {0, kWaitTimedOut, true},    // owned by another process
-        {0, kWaitSignalled, false},  // left over, unowned
-        {0, kWaitAbandoned, false},  // its owner died
-        {0, 0xFFFFFFFFul, true},     // WAIT_FAILED
+        {2, 0, 1, false, false},                             // ERROR_FILE_NOT_FOUND: no mutex
+        {kOpenDenied, 0, 1, false, true},                    // there, but not ours to open
+        {0, 0, 0, false, true},                              // owned by another process
+        {0, 0, -1, false, true},                             // owned, taken twice
+        {0, 0, 1, false, false},                             // left over, unowned
+        {0, 0, 1, true, false},                              // its owner died
+        {0, static_cast<long>(0xC0000022), 1, false, true},  // STATUS_ACCESS_DENIED: unread
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(installer_busy_from(c.open_error, c.wait), c.busy)
-            << c.open_error << " " << c.wait;
+        EXPECT_EQ(installer_busy_from(c.open_error, c.query_status, c.count, c.abandoned), c.busy)
+            << c.open_error << " " << c.count;
     }
 }
 
