@@ -108,12 +108,12 @@ bool installer_busy() {
     // (an installation starting then fails with 1618), and needs rights that
     // its DACL may not grant. MUTANT_QUERY_STATE is all a query needs.
     HANDLE mutex = OpenMutexW(kMutantQueryState, FALSE, L"Global\\_MSIExecute");
-    if (mutex == NULL) return installer_busy_from(GetLastError(), 0, 1, false);
+    if (mutex == NULL) return installer_busy_from(GetLastError(), 0, 1);
     MutantBasicInformation state;
     ZeroMemory(&state, sizeof state);
     NTSTATUS status = NtQueryMutant(mutex, 0, &state, sizeof state, NULL);  // basic information
     CloseHandle(mutex);
-    return installer_busy_from(0, status, state.CurrentCount, state.AbandonedState != FALSE);
+    return installer_busy_from(0, status, state.CurrentCount);
 }
 
 unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_path,

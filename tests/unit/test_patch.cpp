@@ -109,18 +109,17 @@ TEST(InstallerBusy, OnlyWhileAnotherProcessOwnsTheMutex) {
     struct Case {
         unsigned long open_error;
         long query_status, count;
-        bool abandoned, busy;
+        bool busy;
     } cases[] = {
-        {2, 0, 1, false, false},                             // ERROR_FILE_NOT_FOUND: no mutex
-        {kOpenDenied, 0, 1, false, true},                    // there, but not ours to open
-        {0, 0, 0, false, true},                              // owned by another process
-        {0, 0, -1, false, true},                             // owned, taken twice
-        {0, 0, 1, false, false},                             // left over, unowned
-        {0, 0, 1, true, false},                              // its owner died
-        {0, static_cast<long>(0xC0000022), 1, false, true},  // STATUS_ACCESS_DENIED: unread
+        {2, 0, 1, false},           // ERROR_FILE_NOT_FOUND: no mutex
+        {kOpenDenied, 0, 1, true},  // there, but not ours to open
+        {0, 0, 0, true},            // owned by another process
+        {0, 0, -1, true},           // owned, taken twice
+        {0, 0, 1, false},           // left over unowned, or abandoned: its owner died
+        {0, static_cast<long>(0xC0000022), 1, true},  // STATUS_ACCESS_DENIED: not read
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(installer_busy_from(c.open_error, c.query_status, c.count, c.abandoned), c.busy)
+        EXPECT_EQ(installer_busy_from(c.open_error, c.query_status, c.count), c.busy)
             << c.open_error << " " << c.count;
     }
 }
