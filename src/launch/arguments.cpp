@@ -88,9 +88,11 @@ Levels read_levels(const wchar_t* args) {
     bool quoted = false;
     const wchar_t* p = args;
     while (*p != 0) {
-        while (is_blank(*p)) ++p;
+        // Any control character parts words here: a switch before a line
+        // break (a YAML block) still asks for a quiet run.
+        while (*p != 0 && *p <= 0x20) ++p;
         const wchar_t* word = p;
-        for (; *p != 0 && (quoted || !is_blank(*p)); ++p) {
+        for (; *p != 0 && (quoted || *p > 0x20); ++p) {
             if (*p == L'"') quoted = !quoted;
         }
         size_t length = static_cast<size_t>(p - word);

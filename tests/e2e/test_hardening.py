@@ -135,7 +135,7 @@ class Matrix(MachineTest):
                 if codes == {0}:
                     self.assertEqual(run.record["package_found"], "1", run)
                     forwarded = run.command_line.rsplit(wb.PACKAGE_NAME, 1)[1]
-                    self.assertNotRegex(forwarded, r"[\\/]|setup", "the program's path passed on")
+                    self.assertNotRegex(forwarded, r"\\|setup", "the program's path passed on")
                 shutil.rmtree(package)
         shutil.rmtree(wb.DRIVE_C / "ABCDEFGH")
 

@@ -127,7 +127,7 @@ TEST(ForwardedArguments, QuietSwitches) {
         {L"PROP=/qn", false, true},   {L"\"/qn\"", false, true},     {L"A=\"x /qn\"", false, true},
         {L"/s", false, true},         {L"/", false, true},           {L"q", false, true},
         {L"Aqn", false, true},        {L"/QB+!", true, true},        {L"/qn /qf", true, true},
-        {L"-qr /quiet", true, true},  {L"/qb- /qn+", true, true},
+        {L"-qr /quiet", true, true},  {L"/qb- /qn+", true, true},    {L"/qn\nP=1", true, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(asks_quiet(c.args), c.quiet) << c.args;
