@@ -357,8 +357,7 @@ class held_open:
     """Keeps a file open in another Windows process: unshared ("hold"), for
     reading with read sharing ("share"), for writing shared for all ("write");
     or holds the named mutex ("mutex"; "denied": with a DACL that denies all),
-    or keeps it unowned ("unowned"). A reader with gone_path ("lock") locks
-    all of the file once that path is gone."""
+    or keeps it unowned ("unowned"); "lock": a reader that locks it once gone_path is gone."""
 
     def __init__(self, windows_path, ms=60000, what="hold", gone_path=None):
         self.path, self.ms, self.what = windows_path, ms, what

@@ -63,9 +63,8 @@ class StaleRemoval(MachineTest):
         self.assertTrue(console.is_file())
 
     def test_a_read_only_file_goes_with_its_tree(self):
-        for i in range(2):
-            wb.make_tree(stale("C:\\Srv\\", i), TREE + ("sub/locked.txt",))
-            os.chmod(stale("C:\\Srv\\", i) / "sub" / "locked.txt", 0o444)  # read-only to Wine
+        for tree in wb.stale_trees("C:\\Srv\\"):  # read-only to Wine
+            os.chmod(wb.make_tree(tree, TREE + ("sub/locked.txt",)) / "sub" / "locked.txt", 0o444)
         self.run_update("C:\\Srv\\")
         self.assertEqual([list(stale("C:\\Srv\\", i).parent.iterdir()) for i in range(2)], [[], []])
 

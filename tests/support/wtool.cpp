@@ -7,8 +7,7 @@
 //   wtool regset <key under HKLM> <value name> <type number> <data in hex>
 //   wtool regdel <key under HKLM>   (the key and everything below it)
 //   wtool hold|share|write <file> <ms> <flag file>  (keeps the file open for ms)
-//   wtool lock <file> <ms> <flag file> <path>  (a reader that locks all of the
-//                                        file once path is gone, for ms)
+//   wtool lock <file> <ms> <flag file> <path>  (a reader that locks it all once path is gone)
 //   wtool mutex <name> <ms> <flag file> (holds a named mutex for ms)
 //   wtool unowned|denied <name> <ms> <flag file> (owned by nobody; owned, denied to all)
 //   wtool version <product code>        (prints MsiGetProductInfo's VersionString)
@@ -173,14 +172,10 @@ static int hold_command(const Hold& hold, wchar_t** argv, const wchar_t* gone) {
     HANDLE f = CreateFileW(argv[2], hold.access, hold.share, NULL, OPEN_EXISTING, 0, NULL);
     if (f == INVALID_HANDLE_VALUE) return 5;
     write_file(argv[4], "held");
-    if (gone != NULL) {
-        while (GetFileAttributesW(gone) != INVALID_FILE_ATTRIBUTES) Sleep(1);
-        OVERLAPPED at = {};
-        if (!LockFileEx(f, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
-                        MAXDWORD, &at)) {
-            return 6;
-        }
-    }
+    OVERLAPPED all = {};
+    while (gone != NULL && GetFileAttributesW(gone) != INVALID_FILE_ATTRIBUTES) Sleep(1);
+    if (gone != NULL && !LockFileEx(f, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &all))
+        return 6;
     Sleep(wcstoul(argv[3], NULL, 10));
     CloseHandle(f);
     return 0;
