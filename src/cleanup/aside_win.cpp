@@ -40,8 +40,10 @@ Found look_up(HANDLE parent, const wchar_t* name, EntryFacts* listed, HANDLE* ha
     *handle = NULL;
     size_t length = text_length(name);
     if (!listed_facts(parent, name, length, listed)) return kFoundNothing;
+    // FILE_WRITE_ATTRIBUTES: a read-only folder still goes after the patch.
     HANDLE opened_handle =
-        open_relative(parent, name, length, DELETE | FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+        open_relative(parent, name, length, DELETE | FILE_LIST_DIRECTORY | FILE_WRITE_ATTRIBUTES,
+                      FILE_DIRECTORY_FILE);
     EntryFacts opened;
     if (opened_handle == NULL) return kFoundOther;
     if (!opened_facts(opened_handle, &opened) ||
