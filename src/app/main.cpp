@@ -69,7 +69,7 @@ unsigned long check_and_create(ReleaseSource release, HANDLE package, const wcha
     PatchLaunch launch;
     if (refused == ERROR_SUCCESS) refused = prepare_patch_launch(forwarded, package_path, &launch);
     // An installation in progress holds the Windows Installer; the patch would
-    // fail with 1618 after the trees were gone.
+    // fail with 1618 after the trees were moved aside.
     if (refused == ERROR_SUCCESS && installer_busy()) refused = kExitInstallRunning;
     if (refused == ERROR_SUCCESS) {
         refused = create_patch_process(&launch, g_payload_directory, process);
@@ -109,7 +109,7 @@ unsigned long update_run(const wchar_t* command_line) {
         if (boxes_can_be_seen(quiet)) show_not_found_message();
         return kExitNotEligible;
     }
-    // Nothing is removed until the patch is known to be able to run. Each
+    // Nothing is moved until the patch is known to be able to run. Each
     // check below refuses with its own code and changes nothing.
     // Where nobody can see a window, msiexec's wizard or closing box would
     // wait for a click until a deployment tool's time-out.

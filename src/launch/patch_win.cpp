@@ -93,7 +93,7 @@ bool job_attribute(JobAttribute* attribute, HANDLE job, STARTUPINFOEXW* startup)
 
 // CreateProcessW may write into the command line, so it gets the writable
 // buffer; the command starts with "/D", not with cmd's name. Suspended:
-// nothing of cmd runs until the trees are gone.
+// nothing of cmd runs until the trees are out of their places.
 bool create_suspended(PatchLaunch* launch, const wchar_t* payload, STARTUPINFOW* startup,
                       DWORD extra_flags, PROCESS_INFORMATION* info) {
     return CreateProcessW(launch->application, launch->command, NULL, NULL, FALSE,
@@ -121,7 +121,7 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
     wchar_t system_dir[kSystemPathCapacity] = {};
     UINT n = GetSystemDirectoryW(system_dir, kSystemPathCapacity);
     if (n == 0 || n >= kSystemPathCapacity) return launch_failure_code(GetLastError());
-    // cmd.exe would report a missing msiexec (9009) only after the trees were gone.
+    // cmd.exe would report a missing msiexec (9009) only after the trees were moved.
     wchar_t msiexec[kSystemPathCapacity] = {};
     if (!build_system_path(system_dir, L"msiexec.exe", msiexec, kSystemPathCapacity)) {
         return kExitCommandTooLong;

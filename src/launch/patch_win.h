@@ -30,7 +30,7 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
 
 // Creates the patch command's process hidden in the payload directory,
 // suspended, so that a cmd.exe that cannot start refuses the run before
-// anything is removed, inside a job that kills it when setup.exe dies before
+// anything is moved, inside a job that kills it when setup.exe dies before
 // letting it run (joined right after its creation where Windows cannot
 // create it inside one). Returns 0, or a launch failure code.
 unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,

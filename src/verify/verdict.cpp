@@ -7,7 +7,7 @@ unsigned long patch_verdict(ReleaseSource source, unsigned long call, unsigned l
                             unsigned long order) {
     if (call != kExitSuccess) {
         // A cached package removed from C:\Windows\Installer fails the call
-        // (1612), and msiexec would then fail after the trees were gone.
+        // (1612), and msiexec would then fail after the trees were moved aside.
         // A release known from its uninstall entry alone goes on, unless the
         // Windows Installer says it knows no such product: the patch could
         // not apply.
