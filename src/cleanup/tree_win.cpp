@@ -132,7 +132,10 @@ void remove_entry(HANDLE parent, const wchar_t* name, size_t length, const Entry
                   int depth) {
     bool folder = (listed.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     ACCESS_MASK list = folder ? FILE_LIST_DIRECTORY : 0;
+    // FILE_WRITE_ATTRIBUTES, to clear a read-only attribute where Windows has
+    // no disposition that ignores it; an entry that grants DELETE alone still goes.
     HANDLE handle = open_relative(parent, name, length, DELETE | FILE_WRITE_ATTRIBUTES | list, 0);
+    if (handle == NULL) handle = open_relative(parent, name, length, DELETE | list, 0);
     bool deletable = handle != NULL;
     // A folder held open without FILE_SHARE_DELETE cannot be opened for
     // DELETE, but its contents can still go.
