@@ -75,7 +75,9 @@ TEST(EntryDecision, ListingAndHandleMustDescribeTheSameObject) {
     }
 }
 
-TEST(AsideDecision, WhatWineCannotShowIsRemovedInPlace) {
+TEST(AsideDecision, MovedWhereItCanBeElseRemovedInPlace) {
+    EXPECT_EQ(tree_action(kFoundFolder, kFoundNothing, false), kMoveAside);
+    EXPECT_EQ(tree_action(kFoundNothing, kFoundFolder, false), kLeaveAlone);
     EXPECT_EQ(tree_action(kFoundFolder, kFoundNothing, true), kRemoveInPlace);  // a file in it open
     EXPECT_EQ(tree_action(kFoundFolder, kFoundFolder, false), kRemoveInPlace);  // a killed run's
 }
