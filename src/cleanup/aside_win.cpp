@@ -40,10 +40,8 @@ Found look_up(HANDLE parent, const wchar_t* name, EntryFacts* listed, HANDLE* ha
     *handle = NULL;
     size_t length = text_length(name);
     if (!listed_facts(parent, name, length, listed)) return kFoundNothing;
-    // FILE_WRITE_ATTRIBUTES: a read-only folder still goes after the patch.
     HANDLE opened_handle =
-        open_relative(parent, name, length, DELETE | FILE_LIST_DIRECTORY | FILE_WRITE_ATTRIBUTES,
-                      FILE_DIRECTORY_FILE);
+        open_for_delete(parent, name, length, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
     EntryFacts opened;
     if (opened_handle == NULL) return kFoundOther;
     if (!opened_facts(opened_handle, &opened) ||
@@ -73,24 +71,16 @@ void move_aside(const wchar_t* install_dir, int i, StaleTree* tree) {
     const wchar_t* name = components[kStaleDepth - 1];
     HANDLE original = NULL;
     Found original_found = look_up(parent, name, &listed, &original);
-    bool refused = false;
-    if (tree_action(original_found, aside_found, false) == kMoveAside) {
-        refused = !rename_in(original, parent, kAsideNames[i]);
+    TreeAction action = tree_action(original_found, aside_found, false);
+    if (action == kMoveAside && !rename_in(original, parent, kAsideNames[i])) {
+        action = tree_action(original_found, aside_found, true);
     }
-    switch (tree_action(original_found, aside_found, refused)) {
-        case kMoveAside:
-            aside = original;
-            original = NULL;
-            break;
-        case kRemoveInPlace:
-            if (original != NULL) NtClose(original);
-            original = NULL;
-            remove_entry(parent, name, text_length(name), listed, 0);
-            break;
-        case kLeaveAlone:
-            break;
+    if (action == kMoveAside) {
+        aside = original;
+    } else if (original != NULL) {
+        NtClose(original);
     }
-    if (original != NULL) NtClose(original);
+    if (action == kRemoveInPlace) remove_entry(parent, name, text_length(name), listed, 0);
     tree->parent = parent;
     tree->aside = aside;
 }

@@ -59,7 +59,7 @@ enum TreeAction { kLeaveAlone, kMoveAside, kRemoveInPlace };
 // (the removal leaves links and files at the tree's own name alone).
 TreeAction tree_action(Found original, Found aside, bool rename_refused);
 
-// Windows edges (stale_win.cpp, tree_win.cpp, aside_win.cpp).
+// Windows edges (aside_win.cpp, tree_win.cpp).
 
 // Each tree's parent folder and, when one waits there under its aside name,
 // that tree: handles, NULL where there is none.

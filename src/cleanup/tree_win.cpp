@@ -43,6 +43,15 @@ HANDLE open_relative(HANDLE parent, const wchar_t* name, size_t length, ACCESS_M
     return NT_SUCCESS(status) ? handle : NULL;
 }
 
+HANDLE open_for_delete(HANDLE parent, const wchar_t* name, size_t length, ACCESS_MASK access,
+                       ULONG options) {
+    // FILE_WRITE_ATTRIBUTES, to clear a read-only attribute where Windows has
+    // no disposition that ignores it; an entry that grants DELETE alone still goes.
+    HANDLE handle =
+        open_relative(parent, name, length, DELETE | FILE_WRITE_ATTRIBUTES | access, options);
+    return handle != NULL ? handle : open_relative(parent, name, length, DELETE | access, options);
+}
+
 bool opened_facts(HANDLE handle, EntryFacts* facts) {
     IO_STATUS_BLOCK io;
     FILE_ATTRIBUTE_TAG_INFORMATION tag;
@@ -132,10 +141,7 @@ void remove_entry(HANDLE parent, const wchar_t* name, size_t length, const Entry
                   int depth) {
     bool folder = (listed.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     ACCESS_MASK list = folder ? FILE_LIST_DIRECTORY : 0;
-    // FILE_WRITE_ATTRIBUTES, to clear a read-only attribute where Windows has
-    // no disposition that ignores it; an entry that grants DELETE alone still goes.
-    HANDLE handle = open_relative(parent, name, length, DELETE | FILE_WRITE_ATTRIBUTES | list, 0);
-    if (handle == NULL) handle = open_relative(parent, name, length, DELETE | list, 0);
+    HANDLE handle = open_for_delete(parent, name, length, list, 0);
     bool deletable = handle != NULL;
     // A folder held open without FILE_SHARE_DELETE cannot be opened for
     // DELETE, but its contents can still go.

@@ -18,6 +18,11 @@ bool listed_facts(HANDLE dir, const wchar_t* name, size_t length, EntryFacts* fa
 HANDLE open_relative(HANDLE parent, const wchar_t* name, size_t length, ACCESS_MASK access,
                      ULONG options);
 
+// open_relative for DELETE and access, with FILE_WRITE_ATTRIBUTES where the
+// entry grants it.
+HANDLE open_for_delete(HANDLE parent, const wchar_t* name, size_t length, ACCESS_MASK access,
+                       ULONG options);
+
 bool opened_facts(HANDLE handle, EntryFacts* facts);
 
 // Today's removal of the entry name in parent, listed as listed; at depth 0

@@ -1,4 +1,6 @@
-"""deploy/update.cmd under Wine's own cmd.exe and reg.exe."""
+"""deploy/update.cmd under Wine's own cmd.exe and reg.exe: the release read
+in the 64-bit view decides whether setup.exe runs, and the exit code says
+what happened."""
 
 import shutil
 import unittest

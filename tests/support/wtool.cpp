@@ -158,18 +158,15 @@ static bool hidden_desktop() {
     return desk != NULL;
 }
 
-// hold: unshared; share: a reader; write: a program that keeps writing.
-struct Hold {
-    const wchar_t* name;
-    DWORD access, share;
-} const kHolds[] = {
-    {L"hold", GENERIC_READ, 0},
-    {L"share", GENERIC_READ, FILE_SHARE_READ},
-    {L"write", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
-};
-
-static int hold_command(const Hold& hold, wchar_t** argv, const wchar_t* gone) {
-    HANDLE f = CreateFileW(argv[2], hold.access, hold.share, NULL, OPEN_EXISTING, 0, NULL);
+// hold: read access, unshared; share: read access, read sharing (a reader);
+// write: write access, shared for all (a program that keeps writing).
+static int hold_command(wchar_t** argv, const wchar_t* gone) {
+    DWORD access = lstrcmpW(argv[1], L"write") == 0 ? GENERIC_WRITE : GENERIC_READ;
+    DWORD share = gone != NULL || lstrcmpW(argv[1], L"share") == 0 ? FILE_SHARE_READ
+                  : lstrcmpW(argv[1], L"write") == 0
+                      ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                      : 0;
+    HANDLE f = CreateFileW(argv[2], access, share, NULL, OPEN_EXISTING, 0, NULL);
     if (f == INVALID_HANDLE_VALUE) return 5;
     write_file(argv[4], "held");
     OVERLAPPED all = {};
@@ -214,10 +211,11 @@ static int version_command(wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return version_command(argv);
-    for (const Hold& hold : kHolds) {
-        if (argc == 5 && lstrcmpW(argv[1], hold.name) == 0) return hold_command(hold, argv, NULL);
+    if (argc == 5 && (lstrcmpW(argv[1], L"hold") == 0 || lstrcmpW(argv[1], L"share") == 0 ||
+                      lstrcmpW(argv[1], L"write") == 0)) {
+        return hold_command(argv, NULL);
     }
-    if (argc == 6 && lstrcmpW(argv[1], L"lock") == 0) return hold_command(kHolds[1], argv, argv[5]);
+    if (argc == 6 && lstrcmpW(argv[1], L"lock") == 0) return hold_command(argv, argv[5]);
     if (argc == 5 && (lstrcmpW(argv[1], L"mutex") == 0 || lstrcmpW(argv[1], L"unowned") == 0 ||
                       lstrcmpW(argv[1], L"denied") == 0)) {
         return mutex_command(argv);

@@ -55,11 +55,17 @@ TEST(CommandLineTail, NeverStartsWithABlankOrControlCharacter) {
     }
 }
 
-TEST(CommandLineTail, RefusedWhereTheProgramsNameCannotBeTold) {
-    auto cannot = [](const wchar_t*, size_t, wchar_t*, size_t) {
-        return false;
-    };  // GetFullPathNameW
+TEST(CommandLineTail, TheProgramsPathSpeltAnotherWay) {
+    // GetFullPathNameW as far as these rows need: "/" as "\", nothing past 40 characters.
+    auto full = [](const wchar_t* c, size_t n, wchar_t* out, size_t) {
+        for (size_t i = 0; i < n; ++i) out[i] = c[i] == L'/' ? L'\\' : c[i];
+        out[n] = 0;
+        return n <= 40;
+    };
     const wchar_t kProgram[] = L"C:\\Update Package\\setup.exe";
-    EXPECT_EQ(resolved_command_line_tail(L"C:/Update Package/setup.exe /qn", kProgram, cannot),
-              nullptr);
+    EXPECT_STREQ(resolved_command_line_tail(L"C:/Update Package/setup  /qn", kProgram, full),
+                 L"/qn");
+    EXPECT_EQ(
+        resolved_command_line_tail(L"C:/Update Package/setup.ex /qn /norestart", kProgram, full),
+        nullptr);  // its name cannot be told
 }
