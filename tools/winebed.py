@@ -85,8 +85,7 @@ def stale_trees(install_dir):
 
 # --- registry ---------------------------------------------------------------
 
-def aside(tree):
-    """Where setup.exe keeps a stale tree while the installer runs."""
+def aside(tree):  # where setup.exe keeps a stale tree while the installer runs
     return tree.with_name(tree.name + ".v3update-aside")
 
 

@@ -124,6 +124,7 @@ class Matrix(MachineTest):
         ] + [("Upd Dir", "setup.exe", line, None, "C:\\Upd Dir\\setup.exe", {0})  # spelt otherwise
               for line in ("C:/Upd Dir/setup.exe /qn", "C:\\Upd Dir\\.\\setup.exe /qn",
                            "C:\\Upd Dir\\\\setup.exe /qn")]
+        cases.append(("Upd", "setup.exe", "X " + "a" * 5000, None, "C:\\Upd\\setup.exe", {1639}))
         for folder, name, command, cwd, app, codes in cases:
             with self.subTest(command=command[:40]):
                 self.setUp()
@@ -370,18 +371,18 @@ class Race(MachineTest):
                     wb.make_tree(folder, ["x%02d.txt" % i for i in range(20)])
                 stop = threading.Event()
 
-                def swap():  # in the tree moved aside, where it is removed
+                def swap():
                     while not stop.is_set():
-                        for folder in (wb.aside(twk) / f.name for f in folders):
+                        for folder in (wb.aside(twk) / f.name for f in folders):  # removed there
                             park = parking / ("parked-" + folder.name)
                             try:
                                 os.rename(folder, park)
-                                os.symlink(DECOY, folder)
-                                time.sleep(0.002)
-                                os.unlink(folder)
-                                os.rename(park, folder)
                             except OSError:
-                                continue  # not aside yet, or already removed
+                                continue  # already removed
+                            os.symlink(DECOY, folder)
+                            time.sleep(0.002)
+                            os.unlink(folder)
+                            os.rename(park, folder)
 
                 swapper = threading.Thread(target=swap)
                 swapper.start()

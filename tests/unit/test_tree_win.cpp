@@ -1,12 +1,13 @@
 // The tree removal against real files.
 #include <windows.h>
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "../../src/cleanup/stale.h"
+#include "../../src/cleanup/tree_win.h"
 
 namespace {
 
@@ -83,6 +84,18 @@ TEST_F(TreeTest, AReadOnlyFileGoesWithItsTree) {
     SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
     remove_tree(twk);
     EXPECT_FALSE(exists(twk));
+}
+
+TEST_F(TreeTest, OpenedForDeleteWithTheRightToClearReadOnly) {
+    // Wine does not check the access of an attribute change: read what the handle holds.
+    HANDLE root = CreateFileA(kRoot.c_str(), FILE_LIST_DIRECTORY, 7, NULL, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    HANDLE entry = open_for_delete(root, L"twk", 3, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+    PUBLIC_OBJECT_BASIC_INFORMATION info = {};
+    NtQueryObject(entry, ObjectBasicInformation, &info, sizeof info, NULL);
+    EXPECT_EQ(info.GrantedAccess & (DELETE | FILE_WRITE_ATTRIBUTES),
+              DELETE | FILE_WRITE_ATTRIBUTES);
+    CloseHandle(entry), CloseHandle(root);
 }
 
 TEST_F(TreeTest, AFileHeldOpenStaysWithItsDirectories) {
