@@ -5,72 +5,114 @@ rem
 rem   update.cmd [package folder]    (default C:\Updates\TallowickServer14v3Update)
 rem
 rem Reads the installed release in the 64-bit registry view and starts
-rem setup.exe only where it applies, quiet and without a restart. Exit codes:
+rem setup.exe only where it applies, quiet and without a restart. Exit codes
+rem (this script's own are above Windows' error codes, so that neither
+rem setup.exe nor msiexec can give them):
 rem   0          patched now, or already at 14.0.3.301 or later (not started)
 rem   3010, 1641 patched; a restart is needed (3010) or was started (1641)
-rem   1605       Tallowick Server 14 is not installed (not started)
-rem   1642       another release is installed; this update does not apply (not started)
-rem   1603       this script failed: the registry unreadable, no setup.exe (not started)
+rem   16005      Tallowick Server 14 is not installed (not started)
+rem   16042      another release is installed; this update does not apply (not started)
+rem   16003      this script failed: the registry unreadable, no setup.exe, or
+rem              setup.exe could not be started
 rem   any other  setup.exe's own code (deploy\README.md)
 rem msiexec's log is appended to, so a retry keeps the failed run's log.
 setlocal EnableExtensions DisableDelayedExpansion
+rem Read with delayed expansion off, so that a "!" in the folder stays.
 set "PKG=%~1"
 if not defined PKG set "PKG=C:\Updates\TallowickServer14v3Update"
 set "UNINSTALL=HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
 set "KEY=%UNINSTALL%\{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}"
 set "LOG=%SystemRoot%\Logs\TallowickServer14v3Update.log"
+set "ERRS=%SystemRoot%\Logs\TallowickServer14v3Update.start.txt"
 
 rem The Uninstall key is on every Windows: unreadable means this script failed.
 reg query "%UNINSTALL%" /reg:64 >nul 2>&1
 if errorlevel 1 (
   echo update.cmd: cannot read %UNINSTALL%
-  exit /b 1603
+  exit /b 16003
 )
 rem Test the value first: for a missing one, reg prints an error where the
 rem loop below would read it.
 reg query "%KEY%" /v DisplayVersion /reg:64 >nul 2>&1
 if errorlevel 1 (
   echo update.cmd: Tallowick Server 14 is not installed
-  exit /b 1605
+  exit /b 16005
 )
-set "VER="
+rem The release, then its parts: reg's line is "DisplayVersion REG_SZ <text>",
+rem read again with the dot as a delimiter too, so that the text is only
+rem ever a loop variable (never parsed as commands).
+set "VER=" & set "V1=" & set "V2=" & set "V3=" & set "V4="
 for /f "tokens=3" %%a in ('reg query "%KEY%" /v DisplayVersion /reg:64') do set "VER=%%a"
-if not defined VER (
-  echo update.cmd: Tallowick Server 14 is not installed
-  exit /b 1605
-)
-if "%VER%"=="14.0.1.204" goto run
-if "%VER%"=="14.0.2.226" goto run
-
-rem 14.0.3.301 or later, compared part by part as numbers.
-set "V1=" & set "V2=" & set "V3=" & set "V4="
-for /f "tokens=1-4 delims=." %%a in ("%VER%") do (
+for /f "tokens=3-6 delims=. " %%a in ('reg query "%KEY%" /v DisplayVersion /reg:64') do (
   set "V1=%%a"
   set "V2=%%b"
   set "V3=%%c"
   set "V4=%%d"
 )
-if not defined V4 goto other
-if %V1% GTR 14 goto patched
-if %V1% LSS 14 goto other
-if %V2% GTR 0 goto patched
-if %V2% LSS 0 goto other
-if %V3% GTR 3 goto patched
-if %V3% LSS 3 goto other
-if %V4% GEQ 301 goto patched
+if not defined VER (
+  echo update.cmd: Tallowick Server 14 is not installed
+  exit /b 16005
+)
+rem From here on the folder and the release are only expanded late (!PKG!,
+rem !VER!): cmd has parsed the line by then, so "&", ")" or "^" in them are
+rem text, never commands.
+setlocal EnableDelayedExpansion
+if "!VER!"=="14.0.1.204" goto run
+if "!VER!"=="14.0.2.226" goto run
+
+rem 14.0.3.301 or later, compared part by part as numbers. Four parts that
+rem make the whole text again, each a plain number, or no version (IF would
+rem compare text as text): set /a reads a named variable's text as a number.
+if not "!V1!.!V2!.!V3!.!V4!"=="!VER!" goto other
+set "BAD="
+for %%p in (V1 V2 V3 V4) do call :number %%p
+if defined BAD goto other
+if !V1! GTR 14 goto patched
+if !V1! LSS 14 goto other
+if !V2! GTR 0 goto patched
+if !V2! LSS 0 goto other
+if !V3! GTR 3 goto patched
+if !V3! LSS 3 goto other
+if !V4! GEQ 301 goto patched
 :other
-echo update.cmd: release %VER% is installed; this update does not apply to it
-exit /b 1642
+echo update.cmd: release "!VER!" is installed; this update does not apply to it
+exit /b 16042
 :patched
-echo update.cmd: release %VER% is installed; already patched
+echo update.cmd: release !VER! is installed; already patched
 exit /b 0
 
 :run
-if not exist "%PKG%\setup.exe" (
-  echo update.cmd: no setup.exe in %PKG%
-  exit /b 1603
+if not exist "!PKG!\setup.exe" (
+  echo update.cmd: no setup.exe in "!PKG!"
+  exit /b 16003
 )
-echo update.cmd: release %VER%: starting %PKG%\setup.exe
-rem start /wait: cmd does not wait for a GUI program by itself.
-start "" /wait "%PKG%\setup.exe" /qn /norestart /l*v+ "%LOG%"
-exit /b %ERRORLEVEL%
+rem cmd writes to standard error only when it cannot start setup.exe (a GUI
+rem program, which writes none); its error level is then 9009 or a Windows
+rem error that setup.exe could give too. A redirection that fails skips the
+rem start and leaves error level 1: the file must be there afterwards.
+del "%ERRS%" >nul 2>&1
+if exist "%ERRS%" (
+  echo update.cmd: cannot replace %ERRS%
+  exit /b 16003
+)
+echo update.cmd: release !VER!: starting "!PKG!\setup.exe"
+rem From a batch file cmd waits for a GUI program, and the error level is its
+rem exit code (start /wait would show a box where nobody can answer it).
+"!PKG!\setup.exe" /qn /norestart /l*v+ "%LOG%" 2>"%ERRS%"
+set "CODE=!ERRORLEVEL!"
+if not exist "%ERRS%" (
+  echo update.cmd: cannot write %ERRS%
+  exit /b 16003
+)
+for /f "usebackq delims=" %%l in ("%ERRS%") do (
+  echo update.cmd: setup.exe could not be started: %%l
+  exit /b 16003
+)
+exit /b !CODE!
+
+rem Sets BAD unless the variable named %1 holds a plain number.
+:number
+set "N="
+set /a "N=%1" >nul 2>&1
+if not "!N!"=="!%1!" set "BAD=1"
+goto :eof

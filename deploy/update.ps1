@@ -12,20 +12,28 @@ With -Command instead of -File, PowerShell turns every exit code but 0 and
 1 into 1. Reads the installed release in the 64-bit registry view, whatever
 the bitness of this PowerShell, and starts setup.exe only where it applies.
 
+The codes of its own are above Windows' error codes, so that neither
+setup.exe nor msiexec can give them:
+
     0          patched now, or already at 14.0.3.301 or later (not started)
     3010, 1641 patched; a restart is needed (3010) or was started (1641)
-    1605       Tallowick Server 14 is not installed (not started)
-    1642       another release is installed; this update does not apply (not started)
-    1603       this script failed: the registry unreadable, no setup.exe, no exit code
+    16005      Tallowick Server 14 is not installed (not started)
+    16042      another release is installed; this update does not apply (not started)
+    16003      this script failed: the registry unreadable, no setup.exe, setup.exe
+               could not be started or gave no exit code
     any other  setup.exe's own code
+
+A 1 from powershell.exe itself means the script did not run (a policy
+refused it, or the file is not there); setup.exe's own 1 comes after the
+line "update.ps1: release ...: starting ...".
 #>
 param([string]$PackageDir = 'C:\Updates\TallowickServer14v3Update')
 
 $ErrorActionPreference = 'Stop'
-# Any error not handled below is this script's failure, never "not applicable" (1).
+# Any error not handled below is this script's failure, never a code of setup.exe.
 trap {
     Write-Output "update.ps1: $_"
-    exit 1603
+    exit 16003
 }
 
 $uninstall = 'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
@@ -39,12 +47,12 @@ try {
     $release = if ($product) { [string]$product.GetValue('DisplayVersion') } else { '' }
 } catch {
     Write-Output "update.ps1: cannot read the installed release: $_"
-    exit 1603
+    exit 16003
 }
 
 if (-not $release) {
     Write-Output 'update.ps1: Tallowick Server 14 is not installed'
-    exit 1605
+    exit 16005
 }
 if ($release -notin '14.0.1.204', '14.0.2.226') {
     $parsed = $null
@@ -53,13 +61,13 @@ if ($release -notin '14.0.1.204', '14.0.2.226') {
         exit 0
     }
     Write-Output "update.ps1: release $release is installed; this update does not apply to it"
-    exit 1642
+    exit 16042
 }
 
 $setup = Join-Path $PackageDir 'setup.exe'
 if (-not (Test-Path -LiteralPath $setup -PathType Leaf)) {
     Write-Output "update.ps1: no setup.exe in $PackageDir"
-    exit 1603
+    exit 16003
 }
 Write-Output "update.ps1: release ${release}: starting $setup"
 try {
@@ -68,12 +76,12 @@ try {
         -ArgumentList '/qn', '/norestart', '/l*v+', "`"$log`""
 } catch {
     Write-Output "update.ps1: setup.exe could not be started: $_"
-    exit 1603
+    exit 16003
 }
 $code = $process.ExitCode
 if ($null -eq $code) {
     Write-Output 'update.ps1: setup.exe ended without an exit code'
-    exit 1603
+    exit 16003
 }
 Write-Output "update.ps1: setup.exe exited with $code"
 exit $code
