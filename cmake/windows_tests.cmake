@@ -79,6 +79,15 @@ foreach(f ${E2E_TESTS})
     ENVIRONMENT "WINEPREFIX=${PREFIX_DIR};BUILD_DIR=${CMAKE_BINARY_DIR};SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endforeach()
 
+# The fleet play, run by ansible-playbook on local hosts with stand-ins for
+# its Windows modules, and its lint (offline: no Galaxy from the test).
+find_program(ANSIBLE_LINT ansible-lint REQUIRED)
+add_test(NAME deploy.ansible_play COMMAND ${Python3_EXECUTABLE} -m unittest -v test_playbook
+  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/ansible)
+add_test(NAME deploy.ansible_lint COMMAND ${ANSIBLE_LINT} --offline update.yml
+  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/deploy/ansible)
+set_tests_properties(deploy.ansible_play deploy.ansible_lint PROPERTIES TIMEOUT 600)
+
 # The portable code's unit tables, built natively under the sanitizers
 # (build/native), in the same CTest run.
 if(NATIVE_BUILD_DIR)

@@ -63,8 +63,10 @@ class Reproducible(unittest.TestCase):
             self.assertEqual(sha256(zips[0]), sha256(zips[1]))
             with zipfile.ZipFile(zips[0]) as z:  # one folder of its own
                 top = "TallowickServer14v3Update/"
-                self.assertEqual(z.namelist(), [top + n for n in (
-                    "", "Files/", "Files/" + wb.PACKAGE_NAME, "SHA256SUMS", "setup.exe")])
+                self.assertEqual([n for n in z.namelist() if "/deploy/" not in n], [
+                    top + n for n in ("", "Files/", "Files/" + wb.PACKAGE_NAME, "SHA256SUMS",
+                                      "setup.exe")])
+                self.assertIn(top + "deploy/update.ps1", z.namelist())
                 self.assertEqual(z.read(top + "Files/" + wb.PACKAGE_NAME),
                                  wb.patch_package().read_bytes())
 
@@ -102,7 +104,7 @@ class Signing(MachineTest):
         out = self.package()
         self.assertIn("not signed", out)
         sums = (self.build / "package" / "SHA256SUMS").read_text()
-        self.assertEqual(sums, "%s  setup.exe\n" % sha256(wb.SETUP_EXE))
+        self.assertEqual(sums.splitlines()[0], "%s  setup.exe" % sha256(wb.SETUP_EXE))
         self.assertTrue((self.build / "package" / "Files").is_dir())
         self.assertEqual(list((self.build / "package" / "Files").iterdir()), [])
 
@@ -136,8 +138,14 @@ class Signing(MachineTest):
                                  "-in", str(signed)], capture_output=True, text=True)
         self.assertEqual(verify.returncode, 0, verify.stdout + verify.stderr)
         self.assertIn("Signature verification: ok", verify.stdout)
-        self.assertEqual((self.build / "package" / "SHA256SUMS").read_text(),
-                         "%s  setup.exe\n" % sha256(signed))
+        sums = (self.build / "package" / "SHA256SUMS").read_text().splitlines()
+        self.assertEqual(sums[0], "%s  setup.exe" % sha256(signed))
+        for script in ("deploy/update.ps1", "deploy/configmgr/New-TallowickUpdateApplication.ps1"):
+            path = self.build / "package" / script
+            verify = subprocess.run(["osslsigncode", "verify", "-CAfile", str(self.tmp / "cert.pem"),
+                                     "-in", str(path)], capture_output=True, text=True)
+            self.assertEqual(verify.returncode, 0, script + verify.stdout + verify.stderr)
+            self.assertIn("%s  %s" % (sha256(path), script), sums)
         dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(signed)],
                               capture_output=True, text=True, check=True).stdout
         security = re.search(r"Entry 4 ([0-9a-f]+) ([0-9a-f]+)\s+Security Directory", dump)
