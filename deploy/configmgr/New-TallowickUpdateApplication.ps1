@@ -14,10 +14,20 @@ ContentLocation is the unpacked package folder (setup.exe, SHA256SUMS, Files)
 on a share the site server can read. The script does not deploy the
 application: deploy it to a server collection with maintenance windows,
 as deploy\README.md says, so that no server restarts outside them.
+
+MaximumRuntimeMins must be shorter than the shortest maintenance window of
+that collection: Configuration Manager does not start a deployment type
+whose maximum run time does not fit in the window. Take the longest run of
+setup.exe on a pilot server (AppEnforce.log) twice over, at least 15.
+
+Run again, it changes nothing: it stops before it creates anything when the
+application exists, or when a global condition of that name reads another
+key or value, and removes what it made when a step fails.
 #>
 param(
     [Parameter(Mandatory = $true)][string]$ContentLocation,
-    [string]$ApplicationName = 'Tallowick Server 14 v3 update'
+    [string]$ApplicationName = 'Tallowick Server 14 v3 update',
+    [ValidateRange(15, 720)][int]$MaximumRuntimeMins = 30
 )
 
 $ErrorActionPreference = 'Stop'
@@ -35,39 +45,68 @@ $detection = New-CMDetectionClauseRegistryKeyValue -Hive LocalMachine -Is64Bit `
 # -Is64Bit a registry global condition reads the 32-bit view, where no
 # server has the value, and the application never runs.
 $conditionName = 'Tallowick Server 14 release'
-$condition = Get-CMGlobalCondition -Name $conditionName
-if (-not $condition) {
-    $condition = New-CMGlobalConditionRegistryValue -Name $conditionName -DeviceType Windows `
-        -RegistryHive LocalMachine -Is64Bit $true -KeyName $key -ValueName DisplayVersion `
-        -DataType String
+if (Get-CMApplication -Name $ApplicationName -Fast) {
+    throw "An application named '$ApplicationName' exists: nothing was created. Remove it " +
+        '(Remove-CMApplication) or pass another -ApplicationName.'
 }
-$requirement = $condition | New-CMRequirementRuleCommonValue -RuleOperator OneOf `
-    -Value1 '14.0.1.204', '14.0.2.226'
+$condition = Get-CMGlobalCondition -Name $conditionName
+if ($condition) {
+    # Reused only when it reads the same value the same way; a condition of
+    # that name made for something else would let the application run where
+    # it does not apply, or never.
+    $xml = [xml]$condition.SDMPackageXML
+    $source = $xml.SelectSingleNode("//*[local-name()='RegistryDiscoverySource']")
+    $setting = $xml.SelectSingleNode("//*[local-name()='SimpleSetting']")
+    $same = $source -and $setting -and $source.Hive -eq 'HKEY_LOCAL_MACHINE' -and
+        $source.Is64Bit -eq 'true' -and $source.Key -eq $key -and
+        $source.ValueName -eq 'DisplayVersion' -and $setting.DataType -eq 'String'
+    if (-not $same) {
+        throw "A global condition named '$conditionName' exists and does not read " +
+            "DisplayVersion of HKLM\$key, 64-bit, as a string: nothing was created. Rename it."
+    }
+}
 
-New-CMApplication -Name $ApplicationName -Publisher 'Tallowick' -SoftwareVersion '14.0.3.301' |
-    Out-Null
+$made = @()
+try {
+    if (-not $condition) {
+        $condition = New-CMGlobalConditionRegistryValue -Name $conditionName -DeviceType Windows `
+            -RegistryHive LocalMachine -Is64Bit $true -KeyName $key -ValueName DisplayVersion `
+            -DataType String
+        $made += { Remove-CMGlobalCondition -Name $conditionName -Force }
+    }
+    $requirement = $condition | New-CMRequirementRuleCommonValue -RuleOperator OneOf `
+        -Value1 '14.0.1.204', '14.0.2.226'
 
-# As SYSTEM, hidden, whether or not a user is logged on: /qn asks for no box
-# and none could be seen there. /l*v+ appends, so a retry keeps the log of
-# the run before. Restarts follow the return codes: 3010 is a soft reboot,
-# which the deployment keeps inside maintenance windows.
-Add-CMScriptDeploymentType -ApplicationName $ApplicationName -DeploymentTypeName 'setup.exe' `
-    -ContentLocation $ContentLocation `
-    -InstallCommand "setup.exe /qn /norestart /l*v+ $log" `
-    -AddDetectionClause $detection -AddRequirement $requirement `
-    -InstallationBehaviorType InstallForSystem -LogonRequirementType WhetherOrNotUserLoggedOn `
-    -UserInteractionMode Hidden -RebootBehavior BasedOnExitCode -MaximumRuntimeMins 60 |
-    Out-Null
+    New-CMApplication -Name $ApplicationName -Publisher 'Tallowick' -SoftwareVersion '14.0.3.301' |
+        Out-Null
+    $made = @({ Remove-CMApplication -Name $ApplicationName -Force }) + $made
 
-# A Script Installer type starts with 0 Success, 3010 Soft Reboot, 1641 Hard
-# Reboot and 1618 Fast Retry (1707 belongs to the Windows Installer type).
-# setup.exe adds 32 and 33, another program holding the package or
-# SHA256SUMS: retry later. Every other code is a failure.
-$type = Get-CMDeploymentType -ApplicationName $ApplicationName -DeploymentTypeName 'setup.exe'
-Add-CMDeploymentTypeReturnCode -InputObject $type -ReturnCode 32 -CodeType FastRetry `
-    -Name 'Package held' -Description 'Another program held the patch package or SHA256SUMS'
-Add-CMDeploymentTypeReturnCode -InputObject $type -ReturnCode 33 -CodeType FastRetry `
-    -Name 'Package locked' -Description 'Another program locked the patch package or SHA256SUMS'
+    # As SYSTEM, hidden, whether or not a user is logged on: /qn asks for no box
+    # and none could be seen there. /l*v+ appends, so a retry keeps the log of
+    # the run before. Restarts follow the return codes: 3010 is a soft reboot,
+    # which the deployment keeps inside maintenance windows.
+    Add-CMScriptDeploymentType -ApplicationName $ApplicationName -DeploymentTypeName 'setup.exe' `
+        -ContentLocation $ContentLocation `
+        -InstallCommand "setup.exe /qn /norestart /l*v+ $log" `
+        -AddDetectionClause $detection -AddRequirement $requirement `
+        -InstallationBehaviorType InstallForSystem -LogonRequirementType WhetherOrNotUserLoggedOn `
+        -UserInteractionMode Hidden -RebootBehavior BasedOnExitCode `
+        -MaximumRuntimeMins $MaximumRuntimeMins | Out-Null
+
+    # A Script Installer type starts with 0 Success, 3010 Soft Reboot, 1641 Hard
+    # Reboot and 1618 Fast Retry (1707 belongs to the Windows Installer type).
+    # setup.exe adds 32 and 33, another program holding the package or
+    # SHA256SUMS: retry later. Every other code is a failure.
+    $type = Get-CMDeploymentType -ApplicationName $ApplicationName -DeploymentTypeName 'setup.exe'
+    Add-CMDeploymentTypeReturnCode -InputObject $type -ReturnCode 32 -CodeType FastRetry `
+        -Name 'Package held' -Description 'Another program held the patch package or SHA256SUMS'
+    Add-CMDeploymentTypeReturnCode -InputObject $type -ReturnCode 33 -CodeType FastRetry `
+        -Name 'Package locked' -Description 'Another program locked the patch package or SHA256SUMS'
+} catch {
+    # Whatever this run made goes again, so that the next run starts clean.
+    foreach ($undo in $made) { & $undo }
+    throw
+}
 
 Write-Output "Created '$ApplicationName'. Distribute its content, then deploy it to a server"
 Write-Output 'collection with maintenance windows (deploy\README.md).'
