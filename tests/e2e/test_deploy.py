@@ -8,56 +8,43 @@ import unittest
 from bed import MachineTest
 import winebed as wb
 
-UPD = wb.DRIVE_C / "Upd"
-
 
 class UpdateCmd(MachineTest):
     def test_the_release_decides(self):
-        wb.make_package(UPD)
-        shutil.copyfile(wb.ROOT / "deploy" / "update.cmd", UPD / "update.cmd")
-        cases = [  # (DisplayVersion or None, installer's exit, exit code, setup.exe started)
-            ("14.0.2.226", 0, 0, True),
-            ("14.0.2.226", 1642, 1642, True),  # setup.exe's own code passed on
-            ("14.0.3.301", 0, 0, False),   # already patched
-            ("14.0.10.1", 0, 0, False),    # compared as numbers, not text
-            ("14.0.x.1", 0, 16042, False),  # no version, never "already patched"
-            (None, 0, 16005, False),        # not installed
-            ("14.0.0.99", 0, 16042, False),  # another release
-        ]
-        for version, installer, code, started in cases:
-            with self.subTest(version=version, installer=installer):
-                wb.reset_machine()
-                if version:
-                    wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", version)
-                run = wb.run_setup("C:\\windows\\system32\\cmd.exe /c C:\\Upd\\update.cmd C:\\Upd",
-                                   standin_exit=installer)
-                self.assertExit(run, code)
-                self.assertEqual(run.launched, started, run)
-                if started:  # quiet, no restart, msiexec's log appended to
-                    self.assertIn(" /qn /norestart /l*v+ ", run.command_line)
-
-    def test_any_folder_name(self):
         # "&" and ")" would run a command or end a block if expanded unquoted;
         # calc.exe, in the current folder, leaves a mark if anything runs it.
-        folder = wb.DRIVE_C / "Pk&calc Upd\u00e9)"
-        wb.make_package(folder)
-        shutil.copyfile(wb.ROOT / "deploy" / "update.cmd", folder / "update.cmd")
         shutil.copyfile(wb.TESTBIN / "planted_exe.exe", wb.DRIVE_C / "calc.exe")
-        mark = wb.DRIVE_C / "planted-calc.exe-ran.txt"
-        line = 'C:\\windows\\system32\\cmd.exe /c ""C:\\Pk&calc Upd\u00e9)\\update.cmd" "C:\\Pk&calc Upd\u00e9)""'
-        for setup, code in (("real", 0), ("not a program", 16003), (None, 16003)):
-            with self.subTest(setup=setup):
+        mark, odd = wb.DRIVE_C / "planted-calc.exe-ran.txt", "Pk&calc Upd\u00e9)"
+        cases = [  # (folder, DisplayVersion or None, setup.exe, installer's exit, exit code)
+            ("Upd", "14.0.2.226", "setup.exe", 0, 0),
+            ("Upd", "14.0.1.204", "setup.exe", 1642, 1642),  # setup.exe's own code passed on
+            ("Upd", "14.0.3.301", "setup.exe", 0, 0),   # already patched
+            ("Upd", "14.0.10.1", "setup.exe", 0, 0),    # compared as numbers, not text
+            ("Upd", "14.0.x.1", "setup.exe", 0, 16042),  # no version, never "already patched"
+            ("Upd", None, "setup.exe", 0, 16005),        # not installed
+            ("Upd", "14.0.0.99", "setup.exe", 0, 16042),  # another release
+            (odd, "14.0.2.226", "setup.exe", 0, 0),
+            (odd, "14.0.2.226", "no program", 0, 16003),  # cmd cannot start it
+            (odd, "14.0.2.226", None, 0, 16003),
+        ]
+        for folder, version, setup, installer, code in cases:
+            with self.subTest(folder=folder, version=version, setup=setup, installer=installer):
+                wb.reset_machine()
                 mark.unlink(missing_ok=True)
-                wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
-                if setup != "real":
-                    (folder / "setup.exe").unlink()
-                if setup == "not a program":
-                    (folder / "setup.exe").write_bytes(b"MZ, but no program")
-                run = wb.run_setup(line, cwd="C:\\")
+                package = wb.make_package(wb.DRIVE_C / folder, exe_name=setup or "other.exe")
+                shutil.copyfile(wb.ROOT / "deploy" / "update.cmd", package / "update.cmd")
+                if setup == "no program":
+                    (package / "setup.exe").write_bytes(b"MZ, but no program")
+                if version:
+                    wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", version)
+                run = wb.run_setup('C:\\windows\\system32\\cmd.exe /c ""C:\\%s\\update.cmd" "C:\\%s""'
+                                   % (folder, folder), standin_exit=installer, cwd="C:\\")
                 self.assertExit(run, code)
-                self.assertEqual(run.launched, setup == "real", run)
+                started = setup == "setup.exe" and version in ("14.0.1.204", "14.0.2.226")
+                self.assertEqual(run.launched, started, run)
                 self.assertFalse(mark.exists(), "update.cmd ran calc.exe")
-
+                if started:  # quiet, no restart, msiexec's log appended to
+                    self.assertIn(" /qn /norestart /l*v+ ", run.command_line)
 
 if __name__ == "__main__":
     unittest.main()

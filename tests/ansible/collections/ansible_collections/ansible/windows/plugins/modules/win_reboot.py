@@ -1,6 +1,1 @@
-#!/usr/bin/python
-# A stand-in for the test of the play (module_utils/standin.py).
-from ansible_collections.ansible.windows.plugins.module_utils.standin import run
-
-if __name__ == "__main__":
-    run("win_reboot", check_mode=True)
+standin.py

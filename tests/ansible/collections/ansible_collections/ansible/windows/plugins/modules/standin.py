@@ -1,0 +1,69 @@
+#!/usr/bin/python
+"""A stand-in for each Windows module of the play (the other files here are
+links to it): it takes only the options the real module documents (Debian's
+ansible.windows, read at run time) and acts on the test host's state, a
+JSON file in the folder the host's interpreter names (STANDIN_HOST)."""
+
+import ast
+import json
+import os
+
+import yaml
+from ansible.module_utils.basic import AnsibleModule
+
+PATCHED = "14.0.3.301"
+CHECK_MODE = {"win_reg_stat": True, "win_powershell": True, "win_copy": True,
+              "win_command": False, "win_reboot": True}  # as the real modules
+
+
+def documented(name):
+    with open(os.path.join(os.environ["STANDIN_REAL_MODULES"], name + ".py")) as f:
+        doc = next(ast.literal_eval(n.value) for n in ast.parse(f.read()).body
+                   if isinstance(n, ast.Assign) and getattr(n.targets[0], "id", "") == "DOCUMENTATION")
+    keys = ("type", "aliases", "required", "choices", "elements")
+    return {o: {k: d[k] for k in keys if k in d} for o, d in yaml.safe_load(doc)["options"].items()}
+
+
+def act(name, p, state, check):
+    """The module's result on the host, and what it changes there."""
+    if name == "win_reg_stat":
+        if p["path"].endswith("{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}") and p["name"] == "DisplayVersion":
+            return dict(exists=state["release"] is not None, value=state["release"])
+        if p["path"].endswith("\\TallowickServer14v3Update.RestartPending") and not p["name"]:
+            return dict(exists=state["pending"])
+    elif check:  # a script without ShouldProcess, a copy and a restart are only reported
+        return dict(changed=True)
+    elif name == "win_powershell" and sorted(p["parameters"]) in (["Path"], ["Folder", "Parent", "Zip"]):
+        return dict(changed=True)
+    elif name == "win_powershell" and sorted(p["parameters"]) == ["Key"]:
+        state["pending"] = True
+        return dict(changed=True)
+    elif name == "win_copy" and os.path.isfile(p["src"]):
+        return dict(changed=True)
+    elif name == "win_command" and p["argv"][0].endswith("\\setup.exe"):
+        rc = state["setup"].pop(0) if len(state["setup"]) > 1 else state["setup"][0]
+        if rc in (0, 3010, 1641):
+            state["release"] = PATCHED
+        return dict(changed=True, rc=rc)
+    elif name == "win_reboot":
+        state["pending"] = False  # Windows drops the volatile key as it starts
+        state["restarts"] = state.get("restarts", 0) + 1
+        return dict(changed=True, rebooted=True)
+    return dict(failed=True, msg="this test does not know that call: %s" % p)
+
+
+def main():
+    name = __spec__.name.rsplit(".", 1)[1]
+    module = AnsibleModule(argument_spec=documented(name), supports_check_mode=CHECK_MODE[name])
+    path = os.path.join(os.environ["STANDIN_HOST"], "state.json")
+    with open(path) as f:
+        state = json.load(f)
+    state["calls"].append(name)
+    result = act(name, module.params, state, module.check_mode)
+    with open(path, "w") as f:
+        json.dump(state, f)
+    (module.fail_json if result.pop("failed", False) else module.exit_json)(**result)
+
+
+if __name__ == "__main__":
+    main()
