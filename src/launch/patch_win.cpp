@@ -138,7 +138,7 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
 }
 
 unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
-                                   PatchProcess* process) {
+                                   PatchProcess* process, bool job_list) {
     STARTUPINFOEXW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.StartupInfo.cb = sizeof startup;
@@ -147,7 +147,7 @@ unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
     ZeroMemory(process, sizeof *process);
     HANDLE job = new_kill_job();
     JobAttribute attribute;
-    bool in_job = job_attribute(&attribute, job, &startup);
+    bool in_job = job_list && job_attribute(&attribute, job, &startup);
     bool created = in_job && create_suspended(launch, payload, &startup.StartupInfo,
                                               EXTENDED_STARTUPINFO_PRESENT, &process->info);
     if (in_job) DeleteProcThreadAttributeList(startup.lpAttributeList);

@@ -32,9 +32,10 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
 // suspended, so that a cmd.exe that cannot start refuses the run before
 // anything is moved, inside a job that kills it when setup.exe dies before
 // letting it run (joined right after its creation where Windows cannot
-// create it inside one). Returns 0, or a launch failure code.
+// create it inside one, or where job_list is false: Windows before 10).
+// Returns 0, or a launch failure code.
 unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
-                                   PatchProcess* process);
+                                   PatchProcess* process, bool job_list = true);
 
 // Lets the created process run, out of reach of the job's kill, waits for
 // its end and returns the exit code to report (installer_exit_code), or a

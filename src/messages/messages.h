@@ -25,6 +25,10 @@ bool widen_message(const char* bytes, unsigned int code_page, wchar_t* out, size
 // session. A deployment agent, a service or quiet options: no box.
 bool boxes_can_be_seen(bool quiet);
 
+// The session of process pid; 0 when Windows cannot tell, since a box in
+// session 0 would wait for a click that never comes.
+unsigned long process_session(unsigned long pid);
+
 // Shows the text of the system default language in a modal error box and
 // returns what the box returned. Only where boxes_can_be_seen.
 int show_not_found_message();

@@ -15,9 +15,12 @@ bool boxes_can_be_seen(bool quiet) {
                                    &needed)) {
         flags.dwFlags = WSF_VISIBLE;  // unknown: show the box, as before
     }
-    DWORD session = 1;  // unknown: not session 0
-    ProcessIdToSessionId(GetCurrentProcessId(), &session);
-    return box_can_be_seen(quiet, flags.dwFlags, session);
+    return box_can_be_seen(quiet, flags.dwFlags, process_session(GetCurrentProcessId()));
+}
+
+unsigned long process_session(unsigned long pid) {
+    DWORD session = 0;
+    return ProcessIdToSessionId(pid, &session) ? session : 0;
 }
 
 bool widen_message(const char* bytes, unsigned int code_page, wchar_t* out, size_t cap) {

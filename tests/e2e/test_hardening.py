@@ -252,6 +252,8 @@ class Matrix(MachineTest):
         self.assertTrue(wb.wait_for(lambda: (wb.DRIVE_C / "standin-record.txt").exists()))
         [os.kill(pid, 9) for pid in wb.prefix_processes("Upd\\setup.exe")]
         runner.wait()
+        self.assertFalse(wb.wait_for(lambda: not wb.prefix_processes("SETUPEXEDIR"), seconds=5),
+                         "msiexec ended with setup.exe: the job's kill was not lifted")
         self.assertEqual([wb.tree_digest(wb.aside(stale(SRV, i))) for i in range(2)], before)
         self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True, trees_removed=True)
         self.assertEqual([os.listdir(stale(SRV, i).parent) for i in (0, 1)], [["sibling.txt"]] * 2)

@@ -77,6 +77,10 @@ int wmain() {
         out += "exists\t" + utf8(path) + "\t" + (exists ? "1" : "0") + "\n";
         start = end + 1;
     }
+    STARTUPINFOW startup = {};  // how its parent asked it to show (-1: as it likes)
+    GetStartupInfoW(&startup);
+    int show = startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : -1;
+    out += "show\t" + std::to_string(show) + "\n";
     write_file(record.c_str(), out);
     std::wstring sleep_ms = env(L"STANDIN_SLEEP_MS");
     if (!sleep_ms.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep_ms.c_str())));

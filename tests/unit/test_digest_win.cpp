@@ -73,6 +73,9 @@ TEST(PackageWhole, AgainstSha256Sums) {
         {"./, changed", kAbc + "  ./Files/P.msp\n", "abd", kExitPatchInvalid},
         {"UTF-16", utf16(kAbc + "  Files/P.msp\r\n"), "abc", 0},
         {"UTF-16, changed", utf16(kAbc + "  Files/P.msp\r\n"), "abd", kExitPatchInvalid},
+        {"a zero byte", kAbc + "  Files/P.msp\n" + std::string(1, 0), "abc", kExitPatchInvalid},
+        {"UTF-16 big-endian", "\xFE\xFF" + utf16(kAbc + "  Files/P.msp\r\n"), "abc",
+         kExitPatchInvalid},
         {"a non-hex letter", "g" + kAbc.substr(1) + "  Files/P.msp\n", "abc", kExitPatchInvalid},
         // Past the read buffer (256 KiB), the package's line at its end is never read.
         {"a list too large to read",

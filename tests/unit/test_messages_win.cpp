@@ -38,3 +38,8 @@ TEST(MessageBoxText, EveryLanguageInUtf16) {
     ASSERT_TRUE(widen_message(kMessageCaption, 1252, caption, kMessageWideCapacity));
     EXPECT_STREQ(caption, L"Tallowick Server 14");
 }
+
+TEST(MessageBoxSession, AskedOfWindowsAndSessionZeroWhenItCannotTell) {
+    EXPECT_EQ(process_session(GetCurrentProcessId()), 1u);  // Wine: every process
+    EXPECT_EQ(process_session(0xFFFFFFF0), 0u);              // no such process
+}

@@ -3,19 +3,23 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "../../src/launch/patch_win.h"
 
 namespace {
 
-unsigned long create_cmd(const wchar_t* command, const wchar_t* directory, PatchProcess* process) {
+unsigned long create_cmd(const wchar_t* command, const wchar_t* directory, PatchProcess* process,
+                         bool job_list = true) {
     PatchLaunch launch = {};
     wchar_t system_dir[MAX_PATH];
     GetSystemDirectoryW(system_dir, MAX_PATH);
     EXPECT_TRUE(build_application_name(system_dir, launch.application, kSystemPathCapacity));
     wcscpy(launch.command, command);
-    return create_patch_process(&launch, directory, process);
+    return create_patch_process(&launch, directory, process, job_list);
 }
 
 unsigned long run_cmd(const wchar_t* command, const wchar_t* directory) {
@@ -72,4 +76,38 @@ TEST(PatchLaunch, PrepareBuildsFromTheSystemDirectory) {
     std::wstring long_args(999 - 60, L'a');
     EXPECT_EQ(prepare_patch_launch(long_args.c_str(), L"C:\\PKG\\Files\\P.msp", &launch),
               static_cast<unsigned long>(ERROR_INVALID_COMMAND_LINE));
+}
+
+TEST(PatchLaunch, InTheJobWithOrWithoutAJobList) {
+    for (bool job_list : {true, false}) {  // no list before Windows 10: joined afterwards
+        PatchProcess process;
+        ASSERT_EQ(create_cmd(L"/C exit 0", L"C:\\", &process, job_list), 0u);
+        BOOL in_job = FALSE;
+        EXPECT_TRUE(IsProcessInJob(process.info.hProcess, process.job, &in_job) && in_job);
+        EXPECT_EQ(resume_and_wait(&process), 0u);
+    }
+}
+
+TEST(PatchLaunch, StartedHidden) {  // else cmd.exe's console shows, and closes the patch
+    PatchLaunch launch = {};
+    GetModuleFileNameW(NULL, launch.application, kSystemPathCapacity);
+    wcscpy(wcsrchr(launch.application, L'\\') + 1, L"standin_msiexec.exe");
+    SetEnvironmentVariableW(L"STANDIN_RECORD", L"C:\\started-hidden.txt");
+    PatchProcess process;
+    ASSERT_EQ(create_patch_process(&launch, L"C:\\", &process), 0u);
+    EXPECT_EQ(resume_and_wait(&process), 0u);
+    std::stringstream record;
+    record << std::ifstream("C:\\started-hidden.txt").rdbuf();
+    EXPECT_NE(record.str().find("show\t0\n"), std::string::npos) << record.str();  // SW_HIDE
+    DeleteFileW(L"C:\\started-hidden.txt");
+}
+
+TEST(InstallerBusy, AnAbandonedMutexIsLeftToTheNextTaker) {
+    HANDLE mutex = NULL;
+    std::thread([&] { mutex = CreateMutexW(NULL, TRUE, L"Global\\_MSIExecute"); }).join();
+    EXPECT_FALSE(installer_busy());
+    DWORD taken = WAIT_FAILED;
+    std::thread([&] { taken = WaitForSingleObject(mutex, 0); }).join();
+    EXPECT_EQ(taken, static_cast<DWORD>(WAIT_ABANDONED));
+    CloseHandle(mutex);
 }
