@@ -41,5 +41,5 @@ TEST(MessageBoxText, EveryLanguageInUtf16) {
 
 TEST(MessageBoxSession, AskedOfWindowsAndSessionZeroWhenItCannotTell) {
     EXPECT_EQ(process_session(GetCurrentProcessId()), 1u);  // Wine: every process
-    EXPECT_EQ(process_session(0xFFFFFFF0), 0u);              // no such process
+    EXPECT_EQ(process_session(0xFFFFFFF0), 0u);             // no such process
 }
