@@ -109,6 +109,7 @@ class Matrix(MachineTest):
     def test_program_paths(self):
         long_dir = "L" * (259 - len("C:\\\\setup.exe"))
         deep = "C:" + "\\ABCDEFGH" * 28  # 254 characters of 8.3 names
+        deeper = "/".join(["ABCDEFGH"] * 25)  # its package path, 263 characters, stays long
         cases = [  # (package folder, program, command line, current dir, program path, codes)
             (long_dir, "setup.exe", "C:\\%s\\setup.exe /qn" % long_dir, None, None, {0}),
             ("Upd", "update.exe", "C:\\Upd\\update.exe /qn", None, None, {0}),
@@ -125,6 +126,8 @@ class Matrix(MachineTest):
               for line in ("C:/Upd Dir/setup.exe /qn", "C:\\Upd Dir\\.\\setup.exe /qn",
                            "C:\\Upd Dir\\\\setup.exe /qn")]
         cases.append(("Upd", "setup.exe", "X " + "a" * 5000, None, "C:\\Upd\\setup.exe", {1639}))
+        cases.append((deeper, "setup.exe", "C:\\%s\\setup.exe /qn" % deeper.replace("/", "\\"),
+                      None, None, {TOO_LONG}))
         for folder, name, command, cwd, app, codes in cases:
             with self.subTest(command=command[:40]):
                 self.setUp()
@@ -319,6 +322,14 @@ class Matrix(MachineTest):
     # --- planted files ---
 
     def test_planted_files_are_never_loaded_or_run(self):
+        # The box first, uxtheme.dll alone beside setup.exe: Windows loads it by name to draw.
+        [mark.unlink() for mark in wb.DRIVE_C.glob("planted-*")]
+        shutil.copyfile(wb.TESTBIN / "version.dll", UPD / "uxtheme.dll")
+        wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.0.99")
+        self.assertIsNotNone(wb.run_setup("C:\\Upd\\setup.exe", overrides="uxtheme=n,b").box)
+        self.assertEqual(list(wb.DRIVE_C.glob("planted-*")), [], "the box loaded a planted DLL")
+        (UPD / "uxtheme.dll").unlink()
+        wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
         plants = {"msi.dll": "msi.dll", "version.dll": "version.dll", "bcrypt.dll": "version.dll",
                   "cmd.exe": "planted_exe.exe", "msiexec.exe": "planted_exe.exe"}
         wb.write_sums(UPD)  # the digest check loads bcrypt.dll

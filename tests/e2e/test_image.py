@@ -63,6 +63,16 @@ class Image(unittest.TestCase):
         self.assertLessEqual(dlls, SYSTEM_DLLS)
         self.assertNotIn("msi.dll", dlls, "msi.dll must be loaded from System32 only")
 
+    def test_hardened_for_an_elevated_program(self):
+        # ASLR, with 64-bit entropy and the relocations it needs, and data that
+        # never runs as code: no fixed addresses for an exploit of an elevated
+        # program. (Control Flow Guard is beyond MinGW-w64's GCC.)
+        flags = int(re.search(r"DllCharacteristics\s+([0-9a-f]+)", self.dump).group(1), 16)
+        for name, bit in (("DYNAMIC_BASE", 0x40), ("HIGH_ENTROPY_VA", 0x20), ("NX_COMPAT", 0x100)):
+            self.assertTrue(flags & bit, name)
+        relocations = re.search(r"Entry 5 [0-9a-f]+ ([0-9a-f]+)", self.dump)
+        self.assertGreater(int(relocations.group(1), 16), 0, "no relocations: loaded at its base")
+
     def test_the_manifest_is_the_only_resource(self):
         resources = pe_resources(self.data)
         self.assertEqual(len(resources), 1, resources)
@@ -70,6 +80,8 @@ class Image(unittest.TestCase):
         self.assertEqual((rtype, rid), (24, 1))
         self.assertEqual(content, (wb.ROOT / "res" / "setup.manifest").read_bytes())
         self.assertIn(b'level="requireAdministrator" uiAccess="false"', content)
+        self.assertIn(b'<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">',
+                      content)  # Windows refuses to start a program with any other
 
 
 if __name__ == "__main__":
