@@ -53,15 +53,16 @@ Found look_up(HANDLE parent, const wchar_t* name, EntryFacts* listed, HANDLE* ha
     return kFoundFolder;
 }
 
-// Each name is looked up through a parent handle of its own: Windows keeps
-// the first listing mask of a handle.
+// Each name is looked up through a handle of its own: Windows keeps the
+// first listing mask of a handle. The second is the same folder reopened
+// through the first (an empty name relative to it), never a second walk.
 void move_aside(const wchar_t* install_dir, int i, StaleTree* tree) {
     const wchar_t* const* components = kStaleComponents[i];
     HANDLE parent = open_tree_parent(install_dir, components, kStaleDepth);
-    HANDLE lookup = open_tree_parent(install_dir, components, kStaleDepth);
-    if (parent == NULL || lookup == NULL) {
-        if (parent != NULL) NtClose(parent);
-        if (lookup != NULL) NtClose(lookup);
+    if (parent == NULL) return;
+    HANDLE lookup = open_relative(parent, L"", 0, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+    if (lookup == NULL) {
+        NtClose(parent);
         return;
     }
     EntryFacts listed;

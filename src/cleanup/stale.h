@@ -84,7 +84,9 @@ void settle_stale_trees(StaleTrees* trees, bool patched);
 // Removes the tree named by the last of count components below root, a
 // folder path opened as it is (it may be a mount point). Every component is
 // opened relative to the one before it; when any of them is a link or mount
-// point the tree is left alone. Best effort and silent.
+// point the tree is left alone. Best effort and silent. setup.exe itself
+// removes in place through move_stale_aside; the removal's tests and bench
+// come in here.
 void remove_tree_below(const wchar_t* root, const wchar_t* const* components, int count);
 
 // Removes the folder open on handle, a real folder, with all it holds.
