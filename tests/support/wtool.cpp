@@ -158,17 +158,24 @@ static bool hidden_desktop() {
     return desk != NULL;
 }
 
-// hold: read access, unshared; share: read access, read sharing (a reader);
-// write: write access, shared for all (a program that keeps writing).
-static int hold_command(wchar_t** argv, const wchar_t* gone) {
-    DWORD access = lstrcmpW(argv[1], L"write") == 0 ? GENERIC_WRITE : GENERIC_READ;
-    DWORD share = gone != NULL || lstrcmpW(argv[1], L"share") == 0 ? FILE_SHARE_READ
-                  : lstrcmpW(argv[1], L"write") == 0
-                      ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
-                      : 0;
-    HANDLE f = CreateFileW(argv[2], access, share, NULL, OPEN_EXISTING, 0, NULL);
+// hold: unshared; share: a reader; write: a program that keeps writing;
+// lock: a reader that locks all of the file once the path after it is gone.
+struct Hold {
+    const wchar_t* name;
+    DWORD access, share;
+    int argc;
+} const kHolds[] = {
+    {L"hold", GENERIC_READ, 0, 5},
+    {L"share", GENERIC_READ, FILE_SHARE_READ, 5},
+    {L"write", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 5},
+    {L"lock", GENERIC_READ, FILE_SHARE_READ, 6},
+};
+
+static int hold_command(const Hold& hold, wchar_t** argv) {
+    HANDLE f = CreateFileW(argv[2], hold.access, hold.share, NULL, OPEN_EXISTING, 0, NULL);
     if (f == INVALID_HANDLE_VALUE) return 5;
     write_file(argv[4], "held");
+    const wchar_t* gone = hold.argc == 6 ? argv[5] : NULL;
     OVERLAPPED all = {};
     while (gone != NULL && GetFileAttributesW(gone) != INVALID_FILE_ATTRIBUTES) Sleep(1);
     if (gone != NULL && !LockFileEx(f, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &all))
@@ -211,11 +218,9 @@ static int version_command(wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return version_command(argv);
-    if (argc == 5 && (lstrcmpW(argv[1], L"hold") == 0 || lstrcmpW(argv[1], L"share") == 0 ||
-                      lstrcmpW(argv[1], L"write") == 0)) {
-        return hold_command(argv, NULL);
+    for (const Hold& hold : kHolds) {
+        if (argc == hold.argc && lstrcmpW(argv[1], hold.name) == 0) return hold_command(hold, argv);
     }
-    if (argc == 6 && lstrcmpW(argv[1], L"lock") == 0) return hold_command(argv, argv[5]);
     if (argc == 5 && (lstrcmpW(argv[1], L"mutex") == 0 || lstrcmpW(argv[1], L"unowned") == 0 ||
                       lstrcmpW(argv[1], L"denied") == 0)) {
         return mutex_command(argv);
