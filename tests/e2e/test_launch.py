@@ -68,6 +68,15 @@ class Launch(MachineTest):
                 self.assertEqual([(wb.tree_digest(t), os.listdir(t.parent)) for t in trees],
                                  [(wb.tree_digest(UPD / "none"), [])] * 2
                                  if reported in (0, 3010, 1641) else before)
+        # A file put at a tree's name meanwhile is never replaced: that tree stays aside.
+        shutil.rmtree(wb.DRIVE_C / "Srv", ignore_errors=True)
+        self.addCleanup(shutil.rmtree, wb.DRIVE_C / "Srv", True)  # a file where a tree goes
+        digest = wb.tree_digest(wb.make_tree(trees[0]))
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=1603,
+                           extra_env={"STANDIN_MAKE": wb.win(trees[0])})
+        self.assertExit(run, 1603)
+        self.assertEqual((trees[0].is_file() and trees[0].read_text(),
+                          wb.tree_digest(wb.aside(trees[0]))), ("new", digest))
 
     def test_the_package_is_held_while_the_installer_runs(self):
         # Another process may read it, never change it: the file msiexec

@@ -3,6 +3,7 @@
 //   STANDIN_RECORD  file to write (default C:\standin-record.txt)
 //   STANDIN_EXIT    exit code (default 0)
 //   STANDIN_SLEEP_MS  time to run before exiting
+//   STANDIN_MAKE    a file to write "new" to as it starts
 //   STANDIN_CHECK   paths, separated by '|', whose existence is recorded
 //   STANDIN_PROBE   when set: tries to open the package for writing, to
 //                   rename it and to read it, and records each error (0: it worked)
@@ -82,6 +83,8 @@ int wmain() {
     int show = startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : -1;
     out += "show\t" + std::to_string(show) + "\n";
     write_file(record.c_str(), out);
+    std::wstring make = env(L"STANDIN_MAKE");
+    if (!make.empty()) write_file(make.c_str(), "new");
     std::wstring sleep_ms = env(L"STANDIN_SLEEP_MS");
     if (!sleep_ms.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep_ms.c_str())));
     std::wstring code = env(L"STANDIN_EXIT");
