@@ -23,6 +23,7 @@ target_link_options(unit_windows PRIVATE ${TEST_LINK})
 # msi.dll to plant beside setup.exe.
 add_executable(standin_msiexec tests/support/standin_msiexec.cpp)
 target_link_options(standin_msiexec PRIVATE ${TEST_LINK} -municode)
+target_link_libraries(standin_msiexec PRIVATE advapi32 msi)
 add_executable(wtool tests/support/wtool.cpp)
 target_link_options(wtool PRIVATE ${TEST_LINK} -municode)
 target_link_libraries(wtool PRIVATE user32 gdi32 advapi32)

@@ -30,6 +30,8 @@ const EligibleRelease kReleaseTable[] = {
 const char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" PRODUCT_CODE;
 const wchar_t kServicesKey[] = L"SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\Services";
+// Beside the product's own key: what each run moved aside.
+const wchar_t kAsideRecordKey[] = L"SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\v3 Update";
 const wchar_t kStrippedSwitch[] = L"/s";
 const wchar_t kPatchPackage[] = L"" PATCH_PACKAGE;
 const char kListedPackage[] = "Files/" PATCH_PACKAGE;
@@ -40,32 +42,43 @@ wchar_t g_payload_directory[kPayloadCapacity];
 
 // Both rows are always asked; the registry only when the Windows Installer
 // did not confirm the row. A release the Windows Installer confirmed must
-// also get its verdict on the patch.
-ReleaseSource eligible_release() {
+// also get its verdict on the patch. *found is the row that matched.
+ReleaseSource eligible_release(const EligibleRelease** found) {
     ReleaseSource source = kNoRelease;
     for (const EligibleRelease& release : kReleaseTable) {
         if (installer_test(release) == kEqual) {
             source = kByInstaller;
+            *found = &release;
         } else if (registry_test(release, kUninstallKey, "DisplayVersion",
                                  KEY_READ | KEY_WOW64_64KEY) == kEqual &&
                    source == kNoRelease) {
             source = kByUninstallEntry;
+            *found = &release;
         }
     }
     return source;
+}
+
+// msiexec's 0 is no proof: options of another operation, or a patch that
+// did not apply, end with it too. The Windows Installer must list the patch
+// as applied, or report the product past the release it was.
+bool installer_confirms(const wchar_t* patch_code, const EligibleRelease& was) {
+    return patch_applied(L"" PRODUCT_CODE, patch_code) || installer_test(was) == kInstalledGreater;
 }
 
 // The checks that follow the package's open, in their documented order,
 // up to the installer's process, created suspended. 0, or the refusal.
 unsigned long check_and_create(ReleaseSource release, HANDLE package, const wchar_t* package_path,
                                const wchar_t* sums_path, const wchar_t* forwarded,
-                               PatchProcess* process) {
+                               wchar_t* patch_code, PatchProcess* process) {
     unsigned long refused = check_package_whole(sums_path, package, kListedPackage);
     // A package known to be cut short never reaches msi.dll, which may hang
     // or crash on one.
     if (refused == ERROR_SUCCESS) {
         refused = check_package_target(L"" PRODUCT_CODE, package_path, release);
     }
+    patch_code[0] = 0;
+    if (refused == ERROR_SUCCESS) read_patch_code(package_path, patch_code);
     PatchLaunch launch;
     if (refused == ERROR_SUCCESS) refused = prepare_patch_launch(forwarded, package_path, &launch);
     // An installation in progress holds the Windows Installer; the patch would
@@ -87,6 +100,16 @@ unsigned long refuse(unsigned long code, bool quiet, const wchar_t* forwarded,
     return code;
 }
 
+// A stale folder that stopped the run, named in the box.
+unsigned long refuse_folder(unsigned long code, bool quiet, const wchar_t* path) {
+    wchar_t advice[kRefusedPathChars + 200];
+    if (boxes_can_be_seen(quiet)) {
+        show_refusal(code,
+                     folder_advice(code, path, advice, kRefusedPathChars + 200) ? advice : L"");
+    }
+    return code;
+}
+
 unsigned long update_run(const wchar_t* command_line) {
     // The module's own path, not the command line's first word: that is
     // whatever the parent wrote there, and may be relative or no path at all.
@@ -103,8 +126,14 @@ unsigned long update_run(const wchar_t* command_line) {
     bool payload_ready =
         resolve_package_directory(program, package_dir) &&
         path_in_folder(package_dir, L"Files\\", g_payload_directory, kPayloadCapacity);
-    ReleaseSource release = eligible_release();
+    const EligibleRelease* was = &kReleaseTable[0];
+    ReleaseSource release = eligible_release(&was);
     if (release == kNoRelease) {
+        // A killed run's trees, left aside on a server its msiexec went on
+        // to patch: the Windows Installer reports it past both releases.
+        if (installer_test(kReleaseTable[1]) == kInstalledGreater) {
+            remove_recorded_trees(kServicesKey, L"InstallLocation", kAsideRecordKey);
+        }
         // The same rule as a refusal's: a quiet run waits for no click.
         if (boxes_can_be_seen(quiet)) show_not_found_message();
         return kExitNotEligible;
@@ -114,6 +143,9 @@ unsigned long update_run(const wchar_t* command_line) {
     // Where nobody can see a window, msiexec's wizard or closing box would
     // wait for a click until a deployment tool's time-out.
     if (!boxes_can_be_seen(false) && waits_for_a_person(options)) return kExitCommandTooLong;
+    // msiexec's help would wait for a click; another operation is not this patch.
+    if (asks_another_operation(options))
+        return refuse(kExitCommandTooLong, quiet, forwarded, nullptr);
     if (tail == nullptr) return refuse(kExitCommandTooLong, quiet, forwarded, nullptr);
     wchar_t package_path[kFilePathCapacity];
     wchar_t sums_path[kFilePathCapacity];
@@ -126,9 +158,11 @@ unsigned long update_run(const wchar_t* command_line) {
     // the one that was checked.
     HANDLE package = INVALID_HANDLE_VALUE;
     PatchProcess process;
+    wchar_t patch_code[kGuidChars];
     unsigned long refused = hold_package(package_path, &package);
     if (refused == ERROR_SUCCESS) {
-        refused = check_and_create(release, package, package_path, sums_path, forwarded, &process);
+        refused = check_and_create(release, package, package_path, sums_path, forwarded, patch_code,
+                                   &process);
     }
     if (refused != ERROR_SUCCESS) {
         if (package != INVALID_HANDLE_VALUE) CloseHandle(package);
@@ -136,10 +170,19 @@ unsigned long update_run(const wchar_t* command_line) {
     }
     // Out of their places while msiexec runs, back unless it succeeded: a
     // patch that fails after the checks leaves the server as it was.
+    // A tree that cannot move is never emptied under the program that holds
+    // it: the run stops with nothing changed.
     StaleTrees trees;
-    move_stale_aside(kServicesKey, L"InstallLocation", &trees);
+    move_stale_aside(kServicesKey, L"InstallLocation", kAsideRecordKey, &trees);
+    if (trees.refusal != ERROR_SUCCESS) {
+        end_patch_process(&process);
+        CloseHandle(package);
+        return refuse_folder(trees.refusal, quiet, trees.path);
+    }
     unsigned long code = resume_and_wait(&process);
-    settle_stale_trees(&trees, installer_succeeded(code));
+    bool patched = installer_succeeded(code) && installer_confirms(patch_code, *was);
+    if (installer_succeeded(code) && !patched) code = kExitInstallFailure;
+    settle_stale_trees(&trees, kAsideRecordKey, patched);
     CloseHandle(package);
     return code;
 }

@@ -1,7 +1,9 @@
 // Moving the stale trees aside while the installer runs, and settling them
 // once it has ended: removed after its success, moved back otherwise. Every
 // move is a rename by handle inside the tree's own parent folder, so it
-// never goes through a link and never leaves the volume.
+// never goes through a link and never leaves the volume. What moves is
+// recorded first, under a key only administrators and SYSTEM may change, so
+// that a folder anyone else made at an aside name is never taken for ours.
 #include <windows.h>
 #include <winternl.h>
 
@@ -35,85 +37,269 @@ bool rename_in(HANDLE handle, HANDLE parent, const wchar_t* name) {
 }
 
 // What parent holds under name. A real folder comes back open in *handle,
-// for a move, which needs DELETE.
-Found look_up(HANDLE parent, const wchar_t* name, EntryFacts* listed, HANDLE* handle) {
+// for a move, which needs DELETE; one that cannot be opened so (a process
+// holds it without delete sharing, as a running program holds its current
+// folder) is held.
+Found look_up(HANDLE parent, const wchar_t* name, HANDLE* handle) {
     *handle = NULL;
     size_t length = text_length(name);
-    if (!listed_facts(parent, name, length, listed)) return kFoundNothing;
+    EntryFacts listed;
+    if (!listed_facts(parent, name, length, &listed)) return kFoundNothing;
     HANDLE opened_handle =
         open_for_delete(parent, name, length, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+    Found found = kFoundFolder;
+    if (opened_handle == NULL) {
+        opened_handle =
+            open_relative(parent, name, length, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+        found = kFoundHeld;
+    }
     EntryFacts opened;
     if (opened_handle == NULL) return kFoundOther;
     if (!opened_facts(opened_handle, &opened) ||
-        classify_entry(*listed, opened) != kEntryDirectory) {
-        NtClose(opened_handle);
-        return kFoundOther;
+        classify_entry(listed, opened) != kEntryDirectory) {
+        found = kFoundOther;
     }
-    *handle = opened_handle;
-    return kFoundFolder;
+    if (found == kFoundFolder) {
+        *handle = opened_handle;
+    } else {
+        NtClose(opened_handle);
+    }
+    return found;
 }
 
-// Each name is looked up through a handle of its own: Windows keeps the
-// first listing mask of a handle. The second is the same folder reopened
-// through the first (an empty name relative to it), never a second walk.
-void move_aside(const wchar_t* install_dir, int i, StaleTree* tree) {
-    const wchar_t* const* components = kStaleComponents[i];
-    HANDLE parent = open_tree_parent(install_dir, components, kStaleDepth);
-    if (parent == NULL) return;
+bool identity_of(HANDLE handle, TreeIdentity* identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return false;
+    identity->volume = info.dwVolumeSerialNumber;
+    identity->file_id = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+// The folder open on handle is the one recorded for tree i.
+bool is_recorded(HKEY record, int i, HANDLE handle) {
+    TreeIdentity recorded;
+    TreeIdentity found;
+    DWORD size = sizeof recorded;
+    DWORD type = 0;
+    return record != NULL &&
+           RegQueryValueExW(record, kAsideNames[i], NULL, &type, reinterpret_cast<BYTE*>(&recorded),
+                            &size) == ERROR_SUCCESS &&
+           type == REG_BINARY && size == sizeof recorded && identity_of(handle, &found) &&
+           found.volume == recorded.volume && found.file_id == recorded.file_id;
+}
+
+HKEY open_record(const wchar_t* record_key, REGSAM access) {
+    HKEY key = NULL;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, record_key, 0, access, &key) == ERROR_SUCCESS ? key
+                                                                                           : NULL;
+}
+
+// SYSTEM and Administrators alone, not inherited from a parent key that may
+// let others write.
+struct RecordSecurity {
+    SECURITY_DESCRIPTOR descriptor;
+    alignas(8) unsigned char acl[128];
+    alignas(8) unsigned char sids[2][SECURITY_MAX_SID_SIZE];
+};
+
+bool init_record_security(RecordSecurity* security) {
+    const WELL_KNOWN_SID_TYPE kOwners[] = {WinLocalSystemSid, WinBuiltinAdministratorsSid};
+    PACL acl = reinterpret_cast<PACL>(security->acl);
+    if (!InitializeAcl(acl, sizeof security->acl, ACL_REVISION)) return false;
+    for (int i = 0; i < 2; ++i) {
+        DWORD size = SECURITY_MAX_SID_SIZE;
+        if (!CreateWellKnownSid(kOwners[i], NULL, security->sids[i], &size) ||
+            !AddAccessAllowedAceEx(acl, ACL_REVISION, CONTAINER_INHERIT_ACE, KEY_ALL_ACCESS,
+                                   security->sids[i])) {
+            return false;
+        }
+    }
+    return InitializeSecurityDescriptor(&security->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&security->descriptor, TRUE, acl, FALSE) &&
+           SetSecurityDescriptorControl(&security->descriptor, SE_DACL_PROTECTED,
+                                        SE_DACL_PROTECTED);
+}
+
+bool write_record(const wchar_t* record_key, int i, const TreeIdentity& identity) {
+    RecordSecurity security;
+    if (!init_record_security(&security)) return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &security.descriptor, FALSE};
+    HKEY key = NULL;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_key, 0, NULL, 0, KEY_SET_VALUE | WRITE_DAC,
+                        &attributes, &key, &disposition) != ERROR_SUCCESS) {
+        return false;
+    }
+    // A key that was already there keeps its own DACL: it is made ours again.
+    bool written =
+        (disposition == REG_CREATED_NEW_KEY ||
+         RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &security.descriptor) ==
+             ERROR_SUCCESS) &&
+        RegSetValueExW(key, kAsideNames[i], 0, REG_BINARY, reinterpret_cast<const BYTE*>(&identity),
+                       sizeof identity) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+}
+
+void drop_record(const wchar_t* record_key, int i) {
+    HKEY key = open_record(record_key, KEY_SET_VALUE);
+    if (key == NULL) return;
+    RegDeleteValueW(key, kAsideNames[i]);
+    RegCloseKey(key);
+}
+
+// True while parent lists name. A handle of its own: Windows keeps the first
+// listing mask of a handle.
+bool still_listed(HANDLE parent, const wchar_t* name) {
     HANDLE lookup = open_relative(parent, L"", 0, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
-    if (lookup == NULL) {
-        NtClose(parent);
-        return;
-    }
+    if (lookup == NULL) return true;
     EntryFacts listed;
-    HANDLE aside = NULL;
-    Found aside_found = look_up(lookup, kAsideNames[i], &listed, &aside);
+    bool found = listed_facts(lookup, name, text_length(name), &listed);
     NtClose(lookup);
-    const wchar_t* name = components[kStaleDepth - 1];
-    HANDLE original = NULL;
-    Found original_found = look_up(parent, name, &listed, &original);
-    TreeAction action = tree_action(original_found, aside_found, false);
-    if (action == kMoveAside && !rename_in(original, parent, kAsideNames[i])) {
-        action = tree_action(original_found, aside_found, true);
+    return found;
+}
+
+// One tree as found before anything moves.
+struct Look {
+    HANDLE parent;
+    HANDLE original;
+    HANDLE aside;
+    TreeAction action;
+    bool ours;  // the aside folder is the recorded one
+};
+
+// Each name is looked up through a handle of its own: the second is the
+// same folder reopened through the first (an empty name relative to it),
+// never a second walk. A link or mount point on the way leaves the tree alone.
+void look_at(const wchar_t* install_dir, int i, HKEY record, Look* look) {
+    ZeroMemory(look, sizeof *look);
+    look->action = kLeaveAlone;
+    const wchar_t* const* components = kStaleComponents[i];
+    look->parent = open_tree_parent(install_dir, components, kStaleDepth);
+    if (look->parent == NULL) return;
+    HANDLE lookup = open_relative(look->parent, L"", 0, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+    if (lookup == NULL) return;
+    Found aside = look_up(lookup, kAsideNames[i], &look->aside);
+    NtClose(lookup);
+    Found original = look_up(look->parent, components[kStaleDepth - 1], &look->original);
+    look->ours = aside == kFoundFolder && is_recorded(record, i, look->aside);
+    look->action = tree_action(original, aside, look->ours);
+}
+
+void close_look(Look* look) {
+    HANDLE handles[] = {look->original, look->aside, look->parent};
+    for (HANDLE handle : handles) {
+        if (handle != NULL) NtClose(handle);
     }
-    if (action == kMoveAside) {
-        aside = original;
-    } else if (original != NULL) {
-        NtClose(original);
+    ZeroMemory(look, sizeof *look);
+}
+
+// Moves tree i aside, recorded first; false, with no record left, when it
+// cannot move.
+bool move_recorded(Look* look, int i, const wchar_t* record_key) {
+    TreeIdentity identity;
+    if (!identity_of(look->original, &identity) || !write_record(record_key, i, identity)) {
+        return false;
     }
-    if (action == kRemoveInPlace) remove_entry(parent, name, text_length(name), listed, 0);
-    tree->parent = parent;
-    tree->aside = aside;
+    if (!rename_in(look->original, look->parent, kAsideNames[i])) {
+        drop_record(record_key, i);
+        return false;
+    }
+    look->aside = look->original;
+    look->original = NULL;
+    return true;
+}
+
+bool read_install_dir(const wchar_t* key_path, const wchar_t* value_name, wchar_t* install_dir,
+                      LSTATUS* status) {
+    bool read = false;
+    // Wide: a folder name outside the ANSI code page is found, and no code
+    // page 932 trail byte of 0x5C is taken for a separator. No view flag: a
+    // 64-bit process reads the 64-bit view.
+    *status = read_registry_text(key_path, value_name, KEY_READ, install_dir, &read);
+    return read && is_absolute_path(install_dir);
 }
 
 }  // namespace
 
-long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, StaleTrees* trees) {
+long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, const wchar_t* record_key,
+                      StaleTrees* trees) {
     ZeroMemory(trees, sizeof *trees);
-    // Wide: a folder name outside the ANSI code page is found, and no code
-    // page 932 trail byte of 0x5C is taken for a separator.
     wchar_t install_dir[kRegistryTextChars];
-    bool read = false;
-    // No view flag: a 64-bit process reads the 64-bit view.
-    LSTATUS status = read_registry_text(key_path, value_name, KEY_READ, install_dir, &read);
-    if (!read || !is_absolute_path(install_dir)) return status;
-    for (int i = 0; i < 2; ++i) move_aside(install_dir, i, &trees->tree[i]);
+    LSTATUS status;
+    if (!read_install_dir(key_path, value_name, install_dir, &status)) return status;
+    HKEY record = open_record(record_key, KEY_QUERY_VALUE);
+    Look looks[2];
+    for (int i = 0; i < 2; ++i) look_at(install_dir, i, record, &looks[i]);
+    if (record != NULL) RegCloseKey(record);
+    // Every refusal before anything moves; a tree that will not move puts
+    // back the one that already did.
+    int refused = -1;
+    for (int i = 0; i < 2 && refused < 0; ++i) {
+        if (looks[i].action == kRefuseTaken || looks[i].action == kRefuseHeld) refused = i;
+    }
+    for (int i = 0; i < 2 && refused < 0; ++i) {
+        if (looks[i].action != kMoveAside || move_recorded(&looks[i], i, record_key)) continue;
+        looks[i].action = kRefuseHeld;
+        refused = i;
+        for (int j = 0; j < i; ++j) {
+            if (looks[j].action == kMoveAside &&
+                rename_in(looks[j].aside, looks[j].parent, kStaleComponents[j][kStaleDepth - 1])) {
+                drop_record(record_key, j);
+            }
+        }
+    }
+    if (refused >= 0) {
+        bool taken = looks[refused].action == kRefuseTaken;
+        trees->refusal = taken ? ERROR_ALREADY_EXISTS : ERROR_SHARING_VIOLATION;
+        stale_path(install_dir, refused, taken, trees->path, kRefusedPathChars);
+        for (Look& look : looks) close_look(&look);
+        return status;
+    }
+    for (int i = 0; i < 2; ++i) {
+        trees->tree[i].parent = looks[i].parent;
+        trees->tree[i].aside = looks[i].aside;
+        if (looks[i].original != NULL) NtClose(looks[i].original);
+    }
     return status;
 }
 
-void settle_stale_trees(StaleTrees* trees, bool patched) {
+void settle_stale_trees(StaleTrees* trees, const wchar_t* record_key, bool patched) {
     for (int i = 0; i < 2; ++i) {
         StaleTree* tree = &trees->tree[i];
         if (tree->aside != NULL) {
             // Back only where its own name is free: ReplaceIfExists is false.
-            if (patched) {
-                remove_opened_folder(tree->aside);
-            } else {
-                rename_in(tree->aside, tree->parent, kStaleComponents[i][kStaleDepth - 1]);
-            }
+            // A tree that stays aside keeps its record, for the next run.
+            bool settled = patched || rename_in(tree->aside, tree->parent,
+                                                kStaleComponents[i][kStaleDepth - 1]);
+            if (patched) remove_opened_folder(tree->aside);
             NtClose(tree->aside);
+            if (patched) settled = !still_listed(tree->parent, kAsideNames[i]);
+            if (settled) drop_record(record_key, i);
         }
         if (tree->parent != NULL) NtClose(tree->parent);
         tree->aside = tree->parent = NULL;
     }
+}
+
+void remove_recorded_trees(const wchar_t* key_path, const wchar_t* value_name,
+                           const wchar_t* record_key) {
+    wchar_t install_dir[kRegistryTextChars];
+    LSTATUS status;
+    HKEY record = open_record(record_key, KEY_QUERY_VALUE);
+    if (record == NULL) return;
+    StaleTrees trees;
+    ZeroMemory(&trees, sizeof trees);
+    for (int i = 0; i < 2 && read_install_dir(key_path, value_name, install_dir, &status); ++i) {
+        Look look;
+        look_at(install_dir, i, record, &look);
+        if (look.ours) {
+            trees.tree[i].parent = look.parent;
+            trees.tree[i].aside = look.aside;
+            look.parent = look.aside = NULL;
+        }
+        close_look(&look);
+    }
+    RegCloseKey(record);
+    settle_stale_trees(&trees, record_key, true);
 }

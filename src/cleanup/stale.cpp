@@ -1,6 +1,8 @@
 // The stale component folders and the decisions of their removal.
 #include "stale.h"
 
+#include "../common/text.h"
+
 const wchar_t* const kStaleComponents[2][kStaleDepth] = {
     {L"Web Publishing", L"publishing-engine", L"jwpc-tomcat", L"twk"},
     {L"Admin", L"admin-master-tomcat", L"bin", L"admin-console"},
@@ -36,8 +38,25 @@ EntryKind classify_entry(const EntryFacts& listed, const EntryFacts& opened) {
     return (opened.attributes & kDirectory) ? kEntryDirectory : kEntryFile;
 }
 
-TreeAction tree_action(Found original, Found aside, bool rename_refused) {
-    if (original == kFoundNothing) return kLeaveAlone;
-    if (original == kFoundFolder && aside == kFoundNothing && !rename_refused) return kMoveAside;
-    return kRemoveInPlace;
+TreeAction tree_action(Found original, Found aside, bool aside_recorded) {
+    if (aside != kFoundNothing) {
+        bool ours = aside == kFoundFolder && aside_recorded;
+        // Our own aside tree and a new folder at its name: neither can move.
+        return ours && (original == kFoundNothing || original == kFoundOther) ? kTakeUp
+                                                                              : kRefuseTaken;
+    }
+    if (original == kFoundFolder) return kMoveAside;
+    return original == kFoundHeld ? kRefuseHeld : kLeaveAlone;
+}
+
+bool stale_path(const wchar_t* install_dir, int i, bool aside, wchar_t* out, size_t cap) {
+    bool fits = text_copy(out, cap, install_dir);
+    if (fits && !text_ends_with(out, L'\\')) fits = text_append(out, cap, L"\\");
+    for (int c = 0; fits && c + 1 < kStaleDepth; ++c) {
+        fits = text_append(out, cap, kStaleComponents[i][c]) && text_append(out, cap, L"\\");
+    }
+    if (fits)
+        fits = text_append(out, cap, aside ? kAsideNames[i] : kStaleComponents[i][kStaleDepth - 1]);
+    if (!fits && cap > 0) out[0] = 0;
+    return fits;
 }

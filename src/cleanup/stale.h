@@ -42,22 +42,39 @@ EntryKind classify_entry(const EntryFacts& listed, const EntryFacts& opened);
 
 // Where each tree waits while the installer runs: in its own parent folder,
 // under a name of the product's own. A run killed meanwhile leaves it there,
-// and the next eligible run takes it up as its own.
+// recorded, and the next run takes it up or, on a patched server, removes it.
 extern const wchar_t* const kAsideNames[2];
 
 // What a parent folder holds under a name: nothing, a real folder opened for
-// a move, or anything else (a file, a link, a mount point, a folder that
-// cannot be opened for DELETE because another process holds it).
-enum Found { kFoundNothing, kFoundFolder, kFoundOther };
+// a move, a real folder another process holds (it cannot be opened for
+// DELETE), or anything else (a file, a link, a mount point).
+enum Found { kFoundNothing, kFoundFolder, kFoundHeld, kFoundOther };
 
-// What is done with a tree's own name before the installer runs.
-enum TreeAction { kLeaveAlone, kMoveAside, kRemoveInPlace };
+// What is done with a tree's own name before the installer runs. A refusal
+// changes nothing: the run stops before msiexec.
+enum TreeAction {
+    kLeaveAlone,
+    kMoveAside,
+    kTakeUp,       // the aside folder is the one a killed run recorded
+    kRefuseTaken,  // something not ours at the aside name (183)
+    kRefuseHeld,   // a tree a running program holds (32)
+};
 
-// A real folder moves aside when its aside name is free; one that cannot be
-// moved (the name taken, or Windows refusing the rename while a file in it
-// is open) is removed in place, as is anything else listed under the name
-// (the removal leaves links and files at the tree's own name alone).
-TreeAction tree_action(Found original, Found aside, bool rename_refused);
+// A folder at the aside name is ours only when it is the recorded one; a
+// real folder at the tree's name moves aside, a held one is never emptied
+// under its program. A file or link at the tree's name is left alone.
+TreeAction tree_action(Found original, Found aside, bool aside_recorded);
+
+// The path of tree i under install_dir, or of its aside name, for a person
+// to read; false, and out empty, when it does not fit cap.
+bool stale_path(const wchar_t* install_dir, int i, bool aside, wchar_t* out, size_t cap);
+
+// What a tree is, recorded before it moves: its volume's serial number and
+// its file id, both unchanged by a rename on that volume.
+struct TreeIdentity {
+    unsigned long long volume;
+    unsigned long long file_id;
+};
 
 // Windows edges (aside_win.cpp, tree_win.cpp).
 
@@ -67,19 +84,29 @@ struct StaleTree {
     void* parent;
     void* aside;
 };
+const int kRefusedPathChars = 520;
 struct StaleTrees {
     StaleTree tree[2];
+    unsigned long refusal;            // 0, or 183 or 32 with nothing changed
+    wchar_t path[kRefusedPathChars];  // the folder the refusal names
 };
 
-// Moves both trees aside (or removes what cannot be moved in place) and
-// takes up trees a killed run left aside. Returns the status of the
-// registry read; trees is filled whatever it returns.
-long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, StaleTrees* trees);
+// Moves both trees aside, recorded under record_key first, and takes up the
+// recorded trees a killed run left aside; or refuses (trees->refusal) with
+// nothing changed and every handle closed. Returns the status of the registry
+// read of the installation directory.
+long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, const wchar_t* record_key,
+                      StaleTrees* trees);
 
-// Once the installer has ended: after its success the aside trees are
-// removed, otherwise each goes back to its own name where that is free.
-// Closes every handle of trees.
-void settle_stale_trees(StaleTrees* trees, bool patched);
+// Once the installer has ended: after its confirmed success the aside trees
+// are removed, otherwise each goes back to its own name where that is free.
+// The record goes with each tree that is settled. Closes every handle of trees.
+void settle_stale_trees(StaleTrees* trees, const wchar_t* record_key, bool patched);
+
+// On a server the patch has reached: removes the recorded trees a killed run
+// left aside.
+void remove_recorded_trees(const wchar_t* key_path, const wchar_t* value_name,
+                           const wchar_t* record_key);
 
 // Removes the tree named by the last of count components below root, a
 // folder path opened as it is (it may be a mount point). Every component is

@@ -99,7 +99,14 @@ void mark_deleted(HANDLE handle, ULONG attributes) {
     if (NT_SUCCESS(NtSetInformationFile(handle, &io, &flags, sizeof flags, kDispositionEx))) return;
     if (NT_SUCCESS(set_disposition(handle)) || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
     // Older Windows: the attribute cleared on this handle, put back if the
-    // entry still cannot go.
+    // entry still cannot go. The attribute belongs to the file, not the
+    // name: one with a hard link outside the tree keeps it, and stays.
+    FILE_STANDARD_INFORMATION standard;
+    if (!NT_SUCCESS(NtQueryInformationFile(handle, &io, &standard, sizeof standard,
+                                           FileStandardInformation)) ||
+        standard.NumberOfLinks > 1) {
+        return;
+    }
     if (set_attributes(handle, attributes & ~FILE_ATTRIBUTE_READONLY) &&
         !NT_SUCCESS(set_disposition(handle))) {
         set_attributes(handle, attributes);

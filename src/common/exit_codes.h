@@ -21,11 +21,16 @@ const unsigned long kExitNotSupported = 50;          // ERROR_NOT_SUPPORTED
 const unsigned long kExitPackageShared = 32;  // ERROR_SHARING_VIOLATION
 const unsigned long kExitPackageLocked = 33;  // ERROR_LOCK_VIOLATION
 
+// A stale tree that cannot move aside: something not ours at its aside name,
+// or a program holding it. The run stops before msiexec, nothing changed.
+const unsigned long kExitAsideTaken = 183;  // ERROR_ALREADY_EXISTS
+const unsigned long kExitTreeHeld = 32;     // ERROR_SHARING_VIOLATION
+
 const unsigned long kExitRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 const unsigned long kExitRestarting = 1641;     // ERROR_SUCCESS_REBOOT_INITIATED
 
-// Only these codes mean the patch was applied; after any other the stale
-// trees go back to their places.
+// Only these codes can mean the patch was applied, and only once the Windows
+// Installer confirms it; after any other the stale trees go back.
 inline bool installer_succeeded(unsigned long code) {
     return code == kExitSuccess || code == kExitRestartNeeded || code == kExitRestarting;
 }

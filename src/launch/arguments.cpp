@@ -56,11 +56,14 @@ bool word_is(const wchar_t* word, size_t length, const wchar_t* name) {
 // msiexec's quiet user-interface levels: q alone, or q, then n or b, then
 // + or - and !, each at most once and in either order (/qb-! and /qb!-
 // alike). /qr and /qf are its levels for a person at the screen. *modal is
-// set for a "+", which ends the run in a box that waits for a click.
+// set for a "+", which ends the run in a box that waits for a click, and for
+// the basic level without "-": the Windows Installer documents modal error
+// boxes for /qb and /qb! (only /qb- has none).
 bool quiet_level(const wchar_t* word, size_t length, bool* modal) {
     if (length == 0 || ascii_lower(word[0]) != L'q') return false;
     if (length == 1) return true;
     if (ascii_lower(word[1]) != L'n' && ascii_lower(word[1]) != L'b') return false;
+    *modal = ascii_lower(word[1]) == L'b';
     bool sign = false;
     bool bang = false;
     for (size_t i = 2; i < length; ++i) {
@@ -76,15 +79,37 @@ bool quiet_level(const wchar_t* word, size_t length, bool* modal) {
     return true;
 }
 
+// msiexec's help and the options that select another operation than
+// applying this patch: install, administrative install, advertise,
+// uninstall, repair, another patch or update, (un)registering. msiexec
+// matches most by their first letter (/x{code}, /fvomus), so do we, after
+// the options of ours that share one.
+bool another_operation(const wchar_t* name, size_t length) {
+    static const wchar_t* const kKept[] = {L"passive", L"promptrestart", L"forcerestart"};
+    static const wchar_t* const kWords[] = {L"uninstall", L"update", L"unregister", L"regserver",
+                                            L"unregserver"};
+    for (const wchar_t* kept : kKept) {
+        if (word_is(name, length, kept)) return false;
+    }
+    for (const wchar_t* word : kWords) {
+        if (word_is(name, length, word)) return true;
+    }
+    for (const wchar_t* first = L"?haijxfpyz"; *first != 0; ++first) {
+        if (ascii_lower(name[0]) == *first) return true;  // /help and /package too
+    }
+    return false;
+}
+
 // What the user-interface switches among the options ask of msiexec.
 struct Levels {
     bool quiet;       // any quiet level: setup.exe's own boxes stay hidden
     bool unattended;  // a level without a window that waits for a click
-    bool attended;    // a level with one: /qf, /qr, a "+"
+    bool attended;    // a level with one: /qf, /qr, a "+", /qb without "-"
+    bool other;       // another operation than this patch, or msiexec's help
 };
 
 Levels read_levels(const wchar_t* args) {
-    Levels levels = {false, false, false};
+    Levels levels = {false, false, false, false};
     bool quoted = false;
     const wchar_t* p = args;
     while (*p != 0) {
@@ -106,6 +131,8 @@ Levels read_levels(const wchar_t* args) {
             levels.attended |= modal;
         } else if (word_is(name, length - 1, L"qf") || word_is(name, length - 1, L"qr")) {
             levels.attended = true;
+        } else {
+            levels.other |= another_operation(name, length - 1);
         }
     }
     return levels;
@@ -120,4 +147,8 @@ bool asks_quiet(const wchar_t* args) {
 bool waits_for_a_person(const wchar_t* args) {
     Levels levels = read_levels(args);
     return !levels.unattended || levels.attended;
+}
+
+bool asks_another_operation(const wchar_t* args) {
+    return read_levels(args).other;
 }

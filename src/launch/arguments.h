@@ -16,6 +16,12 @@ bool asks_quiet(const wchar_t* args);
 
 // True when msiexec, given these options, would show a window that waits
 // for a click: no unattended level at all (its full interface), /qf or /qr
-// anywhere, or a level that ends in a modal box (/qn+, /qb+). Where nobody
+// anywhere, or a level with modal boxes (/qn+, /qb+, /qb, /qb!). Where nobody
 // can see a window the run is refused instead.
 bool waits_for_a_person(const wchar_t* args);
+
+// True when the options ask msiexec for its help (/?, /h, /help) or for
+// another operation than applying this patch (/i, /a, /j, /x, /uninstall,
+// /f, /p, /package, /update, /y, /z, /unregister, /regserver), with "-" for
+// "/", in any case, as a whole argument outside double quotes.
+bool asks_another_operation(const wchar_t* args);

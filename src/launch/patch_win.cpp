@@ -185,3 +185,10 @@ unsigned long resume_and_wait(PatchProcess* process) {
     CloseHandle(process->info.hProcess);
     return code;
 }
+
+void end_patch_process(PatchProcess* process) {
+    TerminateProcess(process->info.hProcess, kExitInstallFailure);
+    if (process->job != NULL) CloseHandle(process->job);
+    CloseHandle(process->info.hThread);
+    CloseHandle(process->info.hProcess);
+}

@@ -42,3 +42,7 @@ unsigned long create_patch_process(PatchLaunch* launch, const wchar_t* payload,
 // launch failure code. A process that cannot be resumed is ended, never left
 // suspended. Closes every handle of process.
 unsigned long resume_and_wait(PatchProcess* process);
+
+// Ends the created process before it ran (the run refused after its
+// creation) and closes every handle of process.
+void end_patch_process(PatchProcess* process);

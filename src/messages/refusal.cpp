@@ -2,6 +2,7 @@
 #include "refusal.h"
 
 #include "../common/exit_codes.h"
+#include "../common/text.h"
 
 const wchar_t kRefusalFallback[] = L"The update stopped before changing anything.";
 
@@ -23,4 +24,15 @@ const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder, bool o
                L"to another folder.\n\n";
     }
     return L"";
+}
+
+bool folder_advice(unsigned long code, const wchar_t* path, wchar_t* out, size_t cap) {
+    bool taken = code == kExitAsideTaken;
+    const wchar_t* before = taken ? L"setup.exe did not put " : L"A program holds ";
+    const wchar_t* after = taken ? L" there: move it away or delete it, then run the update again."
+                                 : L" (the server's services): stop them and run the update again.";
+    bool fits = text_copy(out, cap, before) && text_append(out, cap, path) &&
+                text_append(out, cap, after) && text_append(out, cap, L" Nothing was changed.\n\n");
+    if (!fits && cap > 0) out[0] = 0;
+    return fits;
 }

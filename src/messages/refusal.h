@@ -1,11 +1,18 @@
 // The box that says why the run stopped before changing anything.
 #pragma once
 
+#include <stddef.h>
+
 // One English sentence that says what to do, for the refusals whose system
 // text would not: a package to copy again (1636), one to try again later
 // (32, 33), options or a folder that cmd.exe would change (1639 with
 // options_changed or percent_in_folder). An empty text for the others.
 const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder, bool options_changed);
+
+// The sentence for a stale folder that stopped the run, naming it: 183
+// (something setup.exe did not put at an aside name) or 32 (a program holds
+// the folder). False, and out empty, when it does not fit cap.
+bool folder_advice(unsigned long code, const wchar_t* path, wchar_t* out, size_t cap);
 
 // Stands in where Windows has no text for the code.
 extern const wchar_t kRefusalFallback[];

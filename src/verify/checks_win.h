@@ -27,3 +27,11 @@ unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package,
 // machine context (patch_verdict).
 unsigned long check_package_target(const wchar_t* product_code, const wchar_t* package_path,
                                    ReleaseSource source);
+
+// The package's patch code (its summary's revision number, patch_code_of)
+// into code (kGuidChars); empty when it cannot be read.
+void read_patch_code(const wchar_t* package_path, wchar_t* code);
+
+// True when the Windows Installer lists the patch as applied to the product
+// in the machine context (MsiGetPatchInfoExW, its "State" 1).
+bool patch_applied(const wchar_t* product_code, const wchar_t* patch_code);

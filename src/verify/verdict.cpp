@@ -21,3 +21,17 @@ unsigned long patch_verdict(ReleaseSource source, unsigned long call, unsigned l
     if (order == kOrderNotApplicable) return kExitPatchNotApplicable;
     return kExitSuccess;
 }
+
+bool patch_code_of(const wchar_t* revision, wchar_t* code) {
+    code[0] = 0;
+    for (unsigned long i = 0; i + 1 < kGuidChars; ++i) {
+        wchar_t c = revision[i];
+        bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        bool hex = (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
+        bool fits = i == 0 ? c == L'{' : i == kGuidChars - 2 ? c == L'}' : dash ? c == L'-' : hex;
+        if (!fits) return false;
+    }
+    for (unsigned long i = 0; i + 1 < kGuidChars; ++i) code[i] = revision[i];
+    code[kGuidChars - 1] = 0;
+    return true;
+}

@@ -16,3 +16,11 @@ const unsigned long kOrderNotApplicable = 0xFFFFFFFFul;
 // call says the product is unknown (1605).
 unsigned long patch_verdict(ReleaseSource source, unsigned long call, unsigned long status,
                             unsigned long order);
+
+// A GUID in braces, its zero included.
+const unsigned long kGuidChars = 39;
+
+// The patch code from a patch package's revision number: its first GUID in
+// braces; the GUIDs after it name patches it replaces. False, and code
+// empty, when the text does not start with one.
+bool patch_code_of(const wchar_t* revision, wchar_t* code);

@@ -16,14 +16,14 @@ class UpdateCmd(MachineTest):
         shutil.copyfile(wb.TESTBIN / "planted_exe.exe", wb.DRIVE_C / "calc.exe")
         mark, odd = wb.DRIVE_C / "planted-calc.exe-ran.txt", "Pk&calc Upd\u00e9)"
         cases = [  # (folder, DisplayVersion or None, setup.exe, installer's exit, exit code)
-            ("Upd", "14.0.2.226", "setup.exe", 0, 0),
+            ("Upd", "14.0.2.226", "setup.exe", 0, 1605),  # no product for the real patch
             ("Upd", "14.0.1.204", "setup.exe", 1642, 1642),  # setup.exe's own code passed on
             ("Upd", "14.0.3.301", "setup.exe", 0, 0),   # already patched
             ("Upd", "14.0.10.1", "setup.exe", 0, 0),    # compared as numbers, not text
             ("Upd", "14.0.x.1", "setup.exe", 0, 16042),  # no version, never "already patched"
             ("Upd", None, "setup.exe", 0, 16005),        # not installed
             ("Upd", "14.0.0.99", "setup.exe", 0, 16042),  # another release
-            (odd, "14.0.2.226", "setup.exe", 0, 0),
+            (odd, "14.0.2.226", "setup.exe", 0, 1605),
             (odd, "14.0.2.226", "no program", 0, 16003),  # cmd cannot start it
             (odd, "14.0.2.226", None, 0, 16003),
         ]

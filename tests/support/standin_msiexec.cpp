@@ -1,13 +1,17 @@
 // Test stand-in for msiexec.exe: records how it was started and exits with
 // a chosen code. Driven by its environment, which the updater hands on:
 //   STANDIN_RECORD  file to write (default C:\standin-record.txt)
-//   STANDIN_EXIT    exit code (default 0)
+//   STANDIN_EXIT    exit code (default 0); 0, 3010 and 1641 only once Wine's
+//                   own msiexec has applied the package named after /p (/qn),
+//                   else its code
 //   STANDIN_SLEEP_MS  time to run before exiting
 //   STANDIN_MAKE    a file to write "new" to as it starts
 //   STANDIN_CHECK   paths, separated by '|', whose existence is recorded
 //   STANDIN_PROBE   when set: tries to open the package for writing, to
 //                   rename it and to read it, and records each error (0: it worked)
 #include "support.h"
+
+#include <msi.h>
 
 #include <stdlib.h>
 
@@ -19,6 +23,14 @@ std::wstring env(const wchar_t* name) {
     wchar_t value[32768];
     DWORD n = GetEnvironmentVariableW(name, value, 32768);
     return n > 0 && n < 32768 ? std::wstring(value, n) : std::wstring();
+}
+
+// What Wine's own msiexec does for "/p <package> REINSTALL=ALL /qn", in this
+// process: Wine fixes a process's load order from the Unix environment, so
+// no child of this one could start its msiexec instead of this file again.
+DWORD real_patch(const std::wstring& package) {
+    MsiSetInternalUI(INSTALLUILEVEL_NONE, NULL);
+    return MsiApplyPatchW(package.c_str(), NULL, INSTALLTYPE_DEFAULT, L"REINSTALL=ALL");
 }
 
 std::string error_line(const char* what, bool worked) {
@@ -55,10 +67,10 @@ int wmain() {
                       "cwd_long\t" + utf8(cwd_long) + "\n";
     // Whether the package named after "/p" is there, as this process sees it.
     std::wstring line = GetCommandLineW();
+    std::wstring package;
     size_t at = line.find(L" /p ");
     if (at != std::wstring::npos) {
         std::wstring rest = line.substr(at + 4);
-        std::wstring package;
         if (!rest.empty() && rest[0] == L'"') {
             package = rest.substr(1, rest.find(L'"', 1) - 1);
         } else {
@@ -87,6 +99,18 @@ int wmain() {
     if (!make.empty()) write_file(make.c_str(), "new");
     std::wstring sleep_ms = env(L"STANDIN_SLEEP_MS");
     if (!sleep_ms.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep_ms.c_str())));
-    std::wstring code = env(L"STANDIN_EXIT");
-    return code.empty() ? 0 : static_cast<int>(wcstoul(code.c_str(), NULL, 10));
+    std::wstring chosen = env(L"STANDIN_EXIT");
+    DWORD code = chosen.empty() ? 0 : wcstoul(chosen.c_str(), NULL, 10);
+    if ((code == 0 || code == 3010 || code == 1641) && !package.empty()) {
+        // The location the test had set: the patch's reinstall writes its own.
+        wchar_t location[MAX_PATH] = {};
+        DWORD size = sizeof location;
+        RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\Services",
+                     L"InstallLocation", RRF_RT_REG_SZ, NULL, location, &size);
+        DWORD real = real_patch(package);
+        if (real != 0) code = real;
+        write_file(record.c_str(), out + "patched\t" + std::to_string(real) + "\nlocation\t" +
+                                       utf8(location) + "\n");
+    }
+    return static_cast<int>(code);
 }

@@ -131,10 +131,20 @@ TEST(ForwardedArguments, QuietSwitches) {
     for (const auto& c : cases) EXPECT_EQ(asks_quiet(c.args), c.quiet) << c.args;
     // Where nobody sees msiexec's windows: its full interface, /qf, /qr or a closing box.
     for (const wchar_t* args : {L"", L"/qf", L"-QR", L"/qn+", L"/QB+!", L"/qb- /qn+", L"/qn /qf",
-                                L"PROP=/qn", L"/qr-", L"/q+"}) {
+                                L"PROP=/qn", L"/qr-", L"/q+", L"/qn /qr", L"/qb", L"/QB!"}) {
         EXPECT_TRUE(waits_for_a_person(args)) << args;
     }
     for (const wchar_t* args : {L"/qn", L"/qb-!", L"-Passive", L"/quiet", L"/q", L"/qn\nP=1"}) {
         EXPECT_FALSE(waits_for_a_person(args)) << args;
+    }
+    // msiexec's help and its other operations; a log, a restart option or a value passes.
+    for (const wchar_t* args :
+         {L"/?", L"-H", L"/help", L"/qn /x {C}", L"/X{C}", L"/i a.msi", L"-a", L"/jm", L"/fvomus",
+          L"/p other.msp", L"/Package a", L"/uninstall {C}", L"/update b.msp", L"/y d", L"/z d"}) {
+        EXPECT_TRUE(asks_another_operation(args)) << args;
+    }
+    for (const wchar_t* args : {L"/qn /norestart /l*v x.log P=1", L"/passive /forcerestart",
+                                L"-promptrestart /log x", L"P=/x \"/x\"", L"/qn"}) {
+        EXPECT_FALSE(asks_another_operation(args)) << args;
     }
 }

@@ -71,9 +71,9 @@ TEST_F(RegistryTest, MissingKeyOrValueIsNoData) {
 TEST_F(RegistryTest, StaleRemovalResultCodes) {
     const wchar_t kWideKey[] = L"SOFTWARE\\TallowickUnitTest";
     StaleTrees trees;
-    EXPECT_EQ(move_stale_aside(L"SOFTWARE\\TallowickUnitTest\\Absent", L"V", &trees),
+    EXPECT_EQ(move_stale_aside(L"SOFTWARE\\TallowickUnitTest\\Absent", L"V", L"", &trees),
               ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(move_stale_aside(kWideKey, L"V", &trees), ERROR_SUCCESS);  // value missing
+    EXPECT_EQ(move_stale_aside(kWideKey, L"V", L"", &trees), ERROR_SUCCESS);  // value missing
     set(REG_SZ, std::string("C:\\tallowick-unit-absent\\", 26));
-    EXPECT_EQ(move_stale_aside(kWideKey, L"V", &trees), ERROR_SUCCESS);  // directories absent
+    EXPECT_EQ(move_stale_aside(kWideKey, L"V", L"", &trees), ERROR_SUCCESS);  // directories absent
 }

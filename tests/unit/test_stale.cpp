@@ -75,9 +75,26 @@ TEST(EntryDecision, ListingAndHandleMustDescribeTheSameObject) {
     }
 }
 
-TEST(AsideDecision, MovedWhereItCanBeElseRemovedInPlace) {
-    EXPECT_EQ(tree_action(kFoundFolder, kFoundNothing, false), kMoveAside);
-    EXPECT_EQ(tree_action(kFoundNothing, kFoundFolder, false), kLeaveAlone);
-    EXPECT_EQ(tree_action(kFoundFolder, kFoundNothing, true), kRemoveInPlace);  // a file in it open
-    EXPECT_EQ(tree_action(kFoundFolder, kFoundFolder, false), kRemoveInPlace);  // a killed run's
+TEST(AsideDecision, OnlyTheRecordedFolderIsOursAndAHeldTreeRefuses) {
+    struct Case {
+        Found original, aside;
+        bool recorded;
+        TreeAction action;
+    } cases[] = {
+        {kFoundFolder, kFoundNothing, false, kMoveAside},
+        {kFoundNothing, kFoundNothing, true, kLeaveAlone},
+        {kFoundOther, kFoundNothing, false, kLeaveAlone},  // a file or link at the tree's name
+        {kFoundHeld, kFoundNothing, false, kRefuseHeld},
+        {kFoundNothing, kFoundFolder, true, kTakeUp},  // a killed run's
+        {kFoundOther, kFoundFolder, true, kTakeUp},
+        {kFoundNothing, kFoundFolder, false, kRefuseTaken},  // planted
+        {kFoundFolder, kFoundFolder, true, kRefuseTaken},
+        {kFoundHeld, kFoundFolder, true, kRefuseTaken},
+        {kFoundFolder, kFoundOther, true, kRefuseTaken},  // a file, link or mount point
+        {kFoundFolder, kFoundHeld, true, kRefuseTaken},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tree_action(c.original, c.aside, c.recorded), c.action)
+            << c.original << " " << c.aside << " " << c.recorded;
+    }
 }
