@@ -142,17 +142,15 @@ def patch_package():
     return out
 
 
-# What the stand-in's real patch moved on: the release and the location to put back.
-_patched = {}
+# The release install_product last installed: put back after the stand-in's real patch.
+_installed = []
 
 
 def install_product(version):
     """Installs the test server and checks that the Windows Installer knows it,
     so that a case never blames setup.exe for an install that did not
     happen."""
-    if _patched.pop("release", None):
-        uninstall_product()
-    _patched["installed"] = version
+    _installed[:] = [version]
     wine(["msiexec", "/i", win(product_msi(version)), "/qn"])
     if version_string() != version:
         raise RuntimeError("the test bed could not install Tallowick Server %s" % version)
@@ -186,7 +184,7 @@ def installed_file_first_line():
 def reset_machine():
     """No product, no uninstall entry, no server key, no marks."""
     uninstall_product()
-    _patched.clear()
+    _installed.clear()
     reg_delete(UNINSTALL_KEY)
     reg_delete("SOFTWARE\\Tallowick")
     for mark in ("planted-msi-loaded.txt", "standin-record.txt"):
@@ -311,11 +309,6 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
               extra_env=None):
     """Runs setup.exe with an exact Windows command line, presses OK on a
     message box if one appears, and reports what happened."""
-    if _patched.get("release"):  # a success before this run was real: undone
-        location = _patched["location"]
-        install_product(_patched["release"])
-        if location:
-            reg_set_text(SERVICES_KEY, "InstallLocation", location)
     work = DRIVE_C / "e2e-run"
     work.mkdir(exist_ok=True)
     record = work / "record.txt"
@@ -363,8 +356,14 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
         elif line.strip() == "timeout" or line.startswith("startfail"):
             exit_code = line.strip()
     run = Run(exit_code, _parse_record(record), _parse_box(info))
-    if run.record and run.record.get("patched") == "0" and _patched.get("installed"):
-        _patched.update(release=_patched["installed"], location=run.record["location"])
+    if run.record and run.record.get("patched") == "0" and _installed:
+        # The stand-in's success was a real patch: the release put back for the
+        # next run, and the InstallLocation the test had set.
+        uninstall_product()
+        install_product(_installed[0])
+        location = run.record["location"]
+        wine(["reg", "add" if location else "delete", "HKLM\\" + SERVICES_KEY, "/v",
+              "InstallLocation"] + (["/d", location] if location else []) + ["/f"], lang="C.UTF-8")
     return run
 
 

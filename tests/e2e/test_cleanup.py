@@ -1,7 +1,9 @@
 """The stale component removal on real files and registry values: the two
 trees go, and nothing outside them ever does."""
 
+import contextlib
 import os
+import shutil
 import unittest
 
 from bed import MachineTest
@@ -65,8 +67,13 @@ class StaleRemoval(MachineTest):
     def test_a_read_only_file_goes_with_its_tree(self):
         for tree in wb.stale_trees("C:\\Srv\\"):  # read-only to Wine
             os.chmod(wb.make_tree(tree, TREE + ("sub/locked.txt",)) / "sub" / "locked.txt", 0o444)
+        # One with a second link outside: its attribute is the outside file's too.
+        os.link(stale("C:\\Srv\\", 1) / "sub" / "locked.txt", OUTSIDE / "linked.txt")
+        self.outside = wb.tree_digest(OUTSIDE)
         self.run_update("C:\\Srv\\")
-        self.assertEqual([list(stale("C:\\Srv\\", i).parent.iterdir()) for i in range(2)], [[], []])
+        self.assertEqual([os.listdir(stale("C:\\Srv\\", i).parent) for i in range(2)],
+                         [[], ["admin-console.v3update-aside"]])
+        self.assertEqual(os.stat(OUTSIDE / "linked.txt").st_mode & 0o222, 0, "made writable")
 
     def test_links_are_never_followed(self):
         twk = stale("C:\\Srv\\", 0)
@@ -170,6 +177,28 @@ class StaleRemoval(MachineTest):
                 self.run_update(None)
                 self.assertFalse(stale(install + "\\", 0).exists())
                 os.system("rm -rf '%s'" % wb.c_path(install))
+
+    def test_only_what_is_ours_moves_and_a_held_tree_refuses(self):
+        # msiexec would fail: refused before it, nothing moved, the box names the path.
+        twk, console = stale("C:\\Srv\\", 0), stale("C:\\Srv\\", 1)
+        wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
+        cases = [  # (what, set-up, the path named, exit code)
+            ("a folder", lambda: wb.make_tree(wb.aside(twk), ["evil.jsp"]), wb.aside(twk), 183),
+            ("a file", lambda: wb.aside(console).write_text("x"), wb.aside(console), 183),
+            ("a link", lambda: os.symlink(OUTSIDE, wb.aside(twk)), wb.aside(twk), 183),
+            ("held", lambda: wb.held_open(wb.win(console), what="cwd"), console, 32),
+        ]
+        for what, plant, named, code in cases:
+            with self.subTest(what):
+                shutil.rmtree(SRV, ignore_errors=True)
+                [wb.make_tree(t, TREE) for t in (twk, console)]
+                held = plant()
+                before = [wb.tree_digest(t.parent) for t in (twk, console)]
+                with held if what == "held" else contextlib.nullcontext():
+                    run = wb.run_setup("C:\\Upd\\setup.exe", standin_exit=1603)
+                self.assertEqual((run.exit_code, run.launched), (code, False), run)
+                self.assertEqual([wb.tree_digest(t.parent) for t in (twk, console)], before)
+                self.assertIn(wb.win(named), run.box["text"])
 
     def test_missing_key_or_trees_still_launch(self):
         wb.reg_delete(wb.SERVICES_KEY)

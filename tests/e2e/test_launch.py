@@ -34,6 +34,8 @@ class Launch(MachineTest):
             (" /qn /s", wb.PACKAGE_NAME + " /qn "),
             (" //ss /l*v C:/setup/log.txt", wb.PACKAGE_NAME + " //ss /l*v C:/setup/log.txt"),
             (" /S PROP=\"a b\"", wb.PACKAGE_NAME + " /S PROP=\"a b\""),
+            (" /qn /norestart /l*v C:\\x.log PROP=1",
+             wb.PACKAGE_NAME + " /qn /norestart /l*v C:\\x.log PROP=1"),
             # cmd's own characters reach msiexec as typed, in quotes or not.
             (" /qn PROP=a&b C=a^b D=x|y E=<z> \"F=a&b^c\"",
              wb.PACKAGE_NAME + " /qn PROP=a&b C=a^b D=x|y E=<z> \"F=a&b^c\""),
@@ -55,14 +57,17 @@ class Launch(MachineTest):
             (0, None, 0), (1603, None, 1603), (3010, None, 3010), (1602, None, 1602),
             (1234, 3000, 1234), (1618, None, 1618), (1641, None, 1641),
             (1, None, 1603),  # 1 means "not eligible" only
+            (0, "pretend", 1603), (3010, "pretend", 1603),  # success without a patch
         ]
         for code, sleep_ms, reported in cases:
-            with self.subTest(code=code):
+            with self.subTest(code=code, sleep_ms=sleep_ms):
                 shutil.rmtree(wb.DRIVE_C / "Srv", ignore_errors=True)
                 before = [(wb.tree_digest(wb.make_tree(t)), [t.name]) for t in trees]
+                pretend = sleep_ms == "pretend"
                 run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=code,
-                                   standin_sleep_ms=sleep_ms, timeout_ms=30000,
-                                   check_paths=[wb.win(t) for t in trees])
+                                   standin_sleep_ms=None if pretend else sleep_ms,
+                                   timeout_ms=30000, check_paths=[wb.win(t) for t in trees],
+                                   extra_env={"STANDIN_PRETEND": "1"} if pretend else None)
                 self.assertExit(run, reported)
                 self.assertEqual(list(run.record["exists"].values()), [False, False], run)
                 self.assertEqual([(wb.tree_digest(t), os.listdir(t.parent)) for t in trees],
@@ -189,12 +194,17 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
     def test_command_too_long_or_changed_by_cmd(self):
         # cmd would expand %OS% in the package's path: msiexec would get another one.
         for folder, tail in (("Upd", "a" * 5000), ("P%OS%Q", "/qn"), ("Upd", "/qn P=%WINDIR%"),
-                             ("Upd", "/qn\nP=1"), ("Upd", "P=%s /qn" % ("a" * 1000))):
-            with self.subTest(folder=folder):
+                             ("Upd", "/qn\nP=1"), ("Upd", "P=%s /qn" % ("a" * 1000)),
+                             ("Upd", "P=%WINDIR%"), ("Upd", "/qn /norestart /?"),  # help, and
+                             ("Upd", "/qn /x " + wb.PRODUCT_CODE),  # operations, not this patch
+                             ("Upd", "/qn -Uninstall " + wb.PRODUCT_CODE)):
+            with self.subTest(folder=folder, tail=tail[:20]):
                 wb.make_package(wb.DRIVE_C / folder)
                 run = wb.run_setup("C:\\%s\\setup.exe %s" % (folder, tail))
                 self.assertExit(run, 1639)
                 self.assertEqual(run.box is None, "/qn" in tail, run)  # read past 999 too
+                if run.box:  # the hint only where the options hold %...%
+                    self.assertEqual("%...%" in run.box["text"], "%" in tail, run.box)
                 self.assertNotLaunched(run)
                 self.assertTreesKept()
 
@@ -305,6 +315,7 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         wb.make_package(UPD, msp=None)
         unseen = {"WTOOL_STATION": "1"}  # a deployment agent's window station
         for tail, station, shown, code in (("", None, 1, 1635), (" /qn", None, 0, 1635),
+                                           (" /qb+", None, 0, 1635),  # a person at the console
                                            (" -Passive", None, 0, 1635), (" /qn", unseen, 0, 1635),
                                            ("", unseen, 0, 1639), (" /qf", unseen, 0, 1639)):
             with self.subTest(tail=tail, station=bool(station)):

@@ -159,7 +159,7 @@ class Signing(MachineTest):
         run = wb.run_setup("C:\\Signed\\setup.exe")
         self.assertExit(run, 1)
         self.assertIsNotNone(run.box)
-        wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
+        wb.install_product("14.0.2.226")
         run = wb.run_setup("C:\\Signed\\setup.exe /qn")
         self.assertExit(run, 0)
         self.assertTrue(run.launched)

@@ -4,6 +4,7 @@
 //   STANDIN_EXIT    exit code (default 0); 0, 3010 and 1641 only once Wine's
 //                   own msiexec has applied the package named after /p (/qn),
 //                   else its code
+//   STANDIN_PRETEND when set: exits with STANDIN_EXIT without patching
 //   STANDIN_SLEEP_MS  time to run before exiting
 //   STANDIN_MAKE    a file to write "new" to as it starts
 //   STANDIN_CHECK   paths, separated by '|', whose existence is recorded
@@ -101,7 +102,8 @@ int wmain() {
     if (!sleep_ms.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep_ms.c_str())));
     std::wstring chosen = env(L"STANDIN_EXIT");
     DWORD code = chosen.empty() ? 0 : wcstoul(chosen.c_str(), NULL, 10);
-    if ((code == 0 || code == 3010 || code == 1641) && !package.empty()) {
+    if ((code == 0 || code == 3010 || code == 1641) && !package.empty() &&
+        env(L"STANDIN_PRETEND").empty()) {
         // The location the test had set: the patch's reinstall writes its own.
         wchar_t location[MAX_PATH] = {};
         DWORD size = sizeof location;

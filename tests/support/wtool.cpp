@@ -6,7 +6,7 @@
 //   wtool run <timeout_ms> <command line> <working dir or -> [<box info file> <flag file>]
 //   wtool regset <key under HKLM> <value name> <type number> <data in hex>
 //   wtool regdel <key under HKLM>   (the key and everything below it)
-//   wtool hold|share|write <file> <ms> <flag file>  (keeps the file open for ms)
+//   wtool hold|share|write|cwd <file> <ms> <flag file>  (keeps the file open for ms)
 //   wtool lock <file> <ms> <flag file> <path>  (a reader that locks it all once path is gone)
 //   wtool mutex <name> <ms> <flag file> (holds a named mutex for ms)
 //   wtool unowned|denied <name> <ms> <flag file> (owned by nobody; owned, denied to all)
@@ -159,20 +159,23 @@ static bool hidden_desktop() {
 }
 
 // hold: unshared; share: a reader; write: a program that keeps writing;
-// lock: a reader that locks all of the file once the path after it is gone.
+// lock: a reader that locks all of the file once the path after it is gone;
+// cwd: a folder held as a running program holds its current folder.
 struct Hold {
     const wchar_t* name;
     DWORD access, share;
     int argc;
+    DWORD flags;
 } const kHolds[] = {
-    {L"hold", GENERIC_READ, 0, 5},
-    {L"share", GENERIC_READ, FILE_SHARE_READ, 5},
-    {L"write", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 5},
-    {L"lock", GENERIC_READ, FILE_SHARE_READ, 6},
+    {L"hold", GENERIC_READ, 0, 5, 0},
+    {L"share", GENERIC_READ, FILE_SHARE_READ, 5, 0},
+    {L"write", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 5, 0},
+    {L"lock", GENERIC_READ, FILE_SHARE_READ, 6, 0},
+    {L"cwd", FILE_TRAVERSE, FILE_SHARE_READ | FILE_SHARE_WRITE, 5, FILE_FLAG_BACKUP_SEMANTICS},
 };
 
 static int hold_command(const Hold& hold, wchar_t** argv) {
-    HANDLE f = CreateFileW(argv[2], hold.access, hold.share, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE f = CreateFileW(argv[2], hold.access, hold.share, NULL, OPEN_EXISTING, hold.flags, NULL);
     if (f == INVALID_HANDLE_VALUE) return 5;
     write_file(argv[4], "held");
     const wchar_t* gone = hold.argc == 6 ? argv[5] : NULL;
