@@ -27,7 +27,8 @@ int main() {
     HANDLE package = INVALID_HANDLE_VALUE;
     unsigned long whole = hold_package(argv[2], &package);
     if (whole == 0) {
-        whole = check_package_whole(argv[1], package, "Files/TallowickServer14v3Update.msp");
+        whole =
+            check_package_whole(argv[1], package, "Files/TallowickServer14v3Update.msp", kNoStamp);
     }
     double t1 = now();
     unsigned long target = check_package_target(argv[3], argv[2], kByInstaller);

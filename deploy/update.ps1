@@ -6,7 +6,11 @@ update.cmd (deploy\README.md).
 .DESCRIPTION
 Start it as a file, elevated or as SYSTEM:
 
-    powershell.exe -NoProfile -ExecutionPolicy Bypass -File update.ps1 [-PackageDir <folder>]
+    powershell.exe -NoProfile -ExecutionPolicy Bypass -File update.ps1 [-PackageDir <folder>] [-SignerThumbprint <thumbprint>]
+
+setup.exe starts only when its Authenticode signature is valid and, with
+-SignerThumbprint, made by that certificate: setup.exe carries the patch's
+SHA-256 and runs no other patch, so its signature vouches for the package.
 
 With -Command instead of -File, PowerShell turns every exit code but 0 and
 1 into 1. Reads the installed release in the 64-bit registry view, whatever
@@ -20,14 +24,15 @@ setup.exe nor msiexec can give them:
     16005      Tallowick Server 14 is not installed (not started)
     16042      another release is installed; this update does not apply (not started)
     16003      this script failed: the registry unreadable, no setup.exe, setup.exe
-               could not be started or gave no exit code
+               not validly signed (or not by the given signer), could not be
+               started or gave no exit code
     any other  setup.exe's own code
 
 A 1 from powershell.exe itself means the script did not run (a policy
 refused it, or the file is not there); setup.exe's own 1 comes after the
 line "update.ps1: release ...: starting ...".
 #>
-param([string]$PackageDir = 'C:\Updates\TallowickServer14v3Update')
+param([string]$PackageDir = 'C:\Updates\TallowickServer14v3Update', [string]$SignerThumbprint = '')
 
 $ErrorActionPreference = 'Stop'
 # Any error not handled below is this script's failure, never a code of setup.exe.
@@ -67,6 +72,16 @@ if ($release -notin '14.0.1.204', '14.0.2.226') {
 $setup = Join-Path $PackageDir 'setup.exe'
 if (-not (Test-Path -LiteralPath $setup -PathType Leaf)) {
     Write-Output "update.ps1: no setup.exe in $PackageDir"
+    exit 16003
+}
+$signature = Get-AuthenticodeSignature -LiteralPath $setup
+$signer = $signature.SignerCertificate
+if ($signature.Status -ne 'Valid') {
+    Write-Output "update.ps1: setup.exe's signature is $($signature.Status), not Valid: not started"
+    exit 16003
+}
+if ($SignerThumbprint -and $signer.Thumbprint -ne ($SignerThumbprint -replace '\s', '')) {
+    Write-Output "update.ps1: setup.exe is signed by $($signer.Subject) ($($signer.Thumbprint)), not by ${SignerThumbprint}: not started"
     exit 16003
 }
 Write-Output "update.ps1: release ${release}: starting $setup"

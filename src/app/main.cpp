@@ -71,7 +71,9 @@ bool installer_confirms(const wchar_t* patch_code, const EligibleRelease& was) {
 unsigned long check_and_create(ReleaseSource release, HANDLE package, const wchar_t* package_path,
                                const wchar_t* sums_path, const wchar_t* forwarded,
                                wchar_t* patch_code, PatchProcess* process) {
-    unsigned long refused = check_package_whole(sums_path, package, kListedPackage);
+    unsigned char stamp[kDigestBytes];
+    stamped_digest(stamp);
+    unsigned long refused = check_package_whole(sums_path, package, kListedPackage, stamp);
     // A package known to be cut short never reaches msi.dll, which may hang
     // or crash on one.
     if (refused == ERROR_SUCCESS) {

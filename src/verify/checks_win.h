@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "sums.h"
 #include "verdict.h"
 
 // Opens the package once for the whole run: read access, read sharing only,
@@ -14,14 +15,22 @@
 // after about 5 s of trying again; 1636 when it cannot be opened otherwise.
 unsigned long hold_package(const wchar_t* path, HANDLE* package);
 
-// 0 when sums_path names no such file or does not mention listed_name, or
-// when the held package's SHA-256 equals the listed digest. 1636 when it
-// differs, cannot be read to the end, or the list cannot be read or does not
-// vouch for it; 32 or 33 when another process still holds the list after
-// about 5 s, 33 when a read meets a range another process locked; the
-// Windows error (check_failure_code) when CNG cannot hash.
-unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package,
-                                  const char* listed_name);
+// The stamp of a build that carries none.
+const unsigned char kNoStamp[kDigestBytes] = {};
+
+// The patch package's SHA-256 that tools/package stamped into this
+// setup.exe before signing it; zeros in a build never stamped.
+void stamped_digest(unsigned char* digest);
+
+// 0 when the held package's SHA-256 equals the digest stamped into setup.exe
+// (digest_stamped) and the one the list at sums_path gives, each where there
+// is one: without a stamp and without the list, 0 unread. 1636 when it
+// differs, cannot be read to the end, or a list that is there cannot be read
+// or does not vouch for it; 32 or 33 when another process still holds the
+// list after about 5 s, 33 when a read meets a range another process locked;
+// the Windows error (check_failure_code) when CNG cannot hash.
+unsigned long check_package_whole(const wchar_t* sums_path, HANDLE package, const char* listed_name,
+                                  const unsigned char* stamp);
 
 // The Windows Installer's verdict on the patch for the product in the
 // machine context (patch_verdict).

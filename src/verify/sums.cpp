@@ -188,3 +188,9 @@ bool digest_equal(const unsigned char* a, const unsigned char* b) {
     }
     return true;
 }
+
+bool digest_stamped(const unsigned char* stamp) {
+    unsigned char any = 0;
+    for (size_t i = 0; i < kDigestBytes; ++i) any |= stamp[i];
+    return any != 0;
+}

@@ -34,3 +34,6 @@ Listing find_listed_digest(const char* text, size_t size, const char* listed_nam
                            unsigned char* digest);
 
 bool digest_equal(const unsigned char* a, const unsigned char* b);
+
+// True for a digest stamped into setup.exe: an unstamped build holds zeros.
+bool digest_stamped(const unsigned char* stamp);

@@ -29,6 +29,9 @@ RUNS = [
                   "restart": (NEW, 1, 1, False, False), "fails": (OLD, 1, 0, False, True),
                   "late": (OLD, 0, 0, False, False)}),
     ([], 2, {"pending": (NEW, 0, 0, True, False), "restart": (NEW, 1, 0, True, False)}),
+    # Not the vendor's signature on setup.exe: not started, the rollout stops.
+    (["-e", "signer_thumbprint=0123ABCD"], 2, {"ok": (OLD, 0, 0, False, True),
+                                               "late": (OLD, 0, 0, False, False)}),
     (["--check", "--limit", "!junk"] + RESTART, 0,
      {h: (v, 0, 0, p, False) for h, (v, _, p) in HOSTS.items() if h != "junk"}),
 ]

@@ -337,6 +337,7 @@ class Matrix(MachineTest):
         self.assertIsNotNone(wb.run_setup("C:\\Upd\\setup.exe", overrides="uxtheme=n,b").box)
         self.assertEqual(list(wb.DRIVE_C.glob("planted-*")), [], "the box loaded a planted DLL")
         (UPD / "uxtheme.dll").unlink()
+        wb.reg_delete(wb.UNINSTALL_KEY)  # Wine's installer would not write its own
         wb.install_product("14.0.2.226")
         wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", SRV)
         plants = {"msi.dll": "msi.dll", "version.dll": "version.dll", "bcrypt.dll": "version.dll",

@@ -221,6 +221,19 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
             sums.write_bytes(sums.read_bytes()[:cut])
             self.assertExit(wb.run_setup("C:\\Upd\\setup.exe /qn"), 1636)
             self.assertTreesKept()
+        # A stamped setup.exe runs the patch it was made for and no other, whatever
+        # SHA256SUMS says or whether it is there.
+        changed = whole[:-1] + bytes([whole[-1] ^ 1])
+        for msp, sums, code in ((changed, True, 1636), (changed, False, 1636), (whole, False, 0)):
+            package = wb.vendor_package(UPD)
+            (package / "Files" / wb.PACKAGE_NAME).write_bytes(msp)
+            (package / "SHA256SUMS").unlink()
+            if sums:
+                wb.write_sums(package)
+            run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+            self.assertEqual((run.exit_code, run.launched), (code, code == 0), run)
+            if code:
+                self.assertTreesKept()
 
     def test_a_package_the_installer_will_not_apply(self):
         # No SHA256SUMS: the Windows Installer judges. Wine gives 1642 for both;

@@ -101,7 +101,9 @@ class Signing(MachineTest):
                               check=True, capture_output=True, text=True).stdout
 
     def test_unsigned_package_says_so_and_lists_its_hash(self):
+        self.package(MSP=str(wb.patch_package()))  # then one without: no zip of the earlier
         out = self.package()
+        self.assertFalse((self.build / "TallowickServer14v3Update.zip").exists())
         self.assertIn("not signed", out)
         sums = (self.build / "package" / "SHA256SUMS").read_text()
         self.assertEqual(sums.splitlines()[0], "%s  setup.exe" % sha256(wb.SETUP_EXE))
@@ -121,13 +123,29 @@ class Signing(MachineTest):
             time.sleep(1.1)
         self.assertEqual(builds[0], builds[1])
         self.assertNotEqual(builds[0][0], sha256(wb.SETUP_EXE))
+        signed = self.build / "package" / "setup.exe"
+        show = subprocess.run([str(wb.ROOT / "tools" / "pe_digest"), "show", str(signed)],
+                              capture_output=True, text=True, check=True).stdout.strip()
+        self.assertEqual(show, sha256(wb.patch_package()))
+        sums = (self.build / "package" / "SHA256SUMS").read_text().splitlines()
+        self.assertEqual(sums[:2], ["%s  Files/%s" % (show, wb.PACKAGE_NAME),
+                                    "%s  setup.exe" % sha256(signed)])
+        # One byte of the stamp changed: the signature no longer holds.
+        image = bytearray(signed.read_bytes())
+        image[image.index(bytes.fromhex(show))] ^= 1
+        forged = self.tmp / "forged.exe"
+        forged.write_bytes(image)
+        verify = subprocess.run(["osslsigncode", "verify", "-CAfile", str(self.tmp / "cert.pem"),
+                                 "-in", str(forged)], capture_output=True, text=True)
+        self.assertNotEqual(verify.returncode, 0, verify.stdout)
         # What a timestamped file is checked by: without its signature it is
         # the unsigned build of the same commit, byte for byte.
         stripped = self.tmp / "stripped.exe"
         subprocess.run(["osslsigncode", "remove-signature", "-in",
                         str(self.build / "package" / "setup.exe"), "-out", str(stripped)],
                        check=True, stdout=subprocess.DEVNULL)
-        self.assertEqual(sha256(stripped), sha256(wb.SETUP_EXE))
+        self.package(MSP=str(wb.patch_package()))
+        self.assertEqual(sha256(stripped), sha256(self.build / "package" / "setup.exe"))
 
     def test_signed_package_verifies_keeps_its_manifest_and_runs(self):
         out = self.package(SIGN_PFX=str(self.tmp / "cert.pfx"),
@@ -138,6 +156,7 @@ class Signing(MachineTest):
                                  "-in", str(signed)], capture_output=True, text=True)
         self.assertEqual(verify.returncode, 0, verify.stdout + verify.stderr)
         self.assertIn("Signature verification: ok", verify.stdout)
+        self.assertRegex(verify.stdout, r"Message digest algorithm\s*: SHA256")
         sums = (self.build / "package" / "SHA256SUMS").read_text().splitlines()
         self.assertEqual(sums[0], "%s  setup.exe" % sha256(signed))
         for script in ("deploy/update.ps1", "deploy/configmgr/New-TallowickUpdateApplication.ps1"):
@@ -145,6 +164,7 @@ class Signing(MachineTest):
             verify = subprocess.run(["osslsigncode", "verify", "-CAfile", str(self.tmp / "cert.pem"),
                                      "-in", str(path)], capture_output=True, text=True)
             self.assertEqual(verify.returncode, 0, script + verify.stdout + verify.stderr)
+            self.assertRegex(verify.stdout, r"Message digest algorithm\s*: SHA256")
             self.assertIn("%s  %s" % (sha256(path), script), sums)
         dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(signed)],
                               capture_output=True, text=True, check=True).stdout

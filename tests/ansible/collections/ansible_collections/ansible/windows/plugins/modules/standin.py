@@ -35,6 +35,11 @@ def act(name, p, state, check):
         return dict(changed=True)
     elif name == "win_powershell" and sorted(p["parameters"]) in (["Path"], ["Folder", "Parent", "Zip"]):
         return dict(changed=True)
+    elif name == "win_powershell" and sorted(p["parameters"]) == ["Path", "Thumbprint"]:
+        signer = state.get("signer", "vendor")  # None: not validly signed
+        if signer is None or p["parameters"]["Thumbprint"] not in ("", signer):
+            return dict(failed=True, msg="setup.exe was not started")
+        return dict(changed=False)
     elif name == "win_powershell" and sorted(p["parameters"]) == ["Key"]:
         state["pending"] = True
         return dict(changed=True)
