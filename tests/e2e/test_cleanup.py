@@ -184,6 +184,8 @@ class StaleRemoval(MachineTest):
         wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", "C:\\Srv\\")
         cases = [  # (what, set-up, the path named, exit code)
             ("a folder", lambda: wb.make_tree(wb.aside(twk), ["evil.jsp"]), wb.aside(twk), 183),
+            ("a folder, no tree", lambda: shutil.rmtree(twk) or wb.make_tree(wb.aside(twk)),
+             wb.aside(twk), 183),
             ("a file", lambda: wb.aside(console).write_text("x"), wb.aside(console), 183),
             ("a link", lambda: os.symlink(OUTSIDE, wb.aside(twk)), wb.aside(twk), 183),
             ("held", lambda: wb.held_open(wb.win(console), what="cwd"), console, 32),

@@ -234,29 +234,31 @@ class Matrix(MachineTest):
         self.check(run, {0}, True, trees_removed=True)
         self.assertEqual(run.record["exists"], {wb.win(twk): False}, "msiexec ran mid-removal")
 
+    def killed_while_the_installer_runs(self):
+        before = [wb.tree_digest(stale(SRV, i)) for i in range(2)]
+        env = {"WINEDLLOVERRIDES": "msiexec.exe=n", "STANDIN_SLEEP_MS": "60000"}
+        self.addCleanup(lambda: [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")])
+        runner = subprocess.Popen(["wine", wb.TESTBIN / "wtool.exe", "run", "60000",
+                                   "C:\\Upd\\setup.exe /qn", "-"], env=wb.wine_env(env))
+        # The stand-in's record, written as it starts (cmd.exe's line also names msiexec).
+        self.assertTrue(wb.wait_for(lambda: (wb.DRIVE_C / "standin-record.txt").exists()))
+        [os.kill(pid, 9) for pid in wb.prefix_processes("Upd\\setup.exe")]
+        runner.wait()
+        # cmd.exe and msiexec (the two lines that name SETUPEXEDIR) outlive it.
+        self.assertFalse(wb.wait_for(lambda: len(wb.prefix_processes("SETUPEXEDIR")) < 2,
+                                     seconds=5), "the job's kill was not lifted")
+        self.assertEqual([wb.tree_digest(wb.aside(stale(SRV, i))) for i in range(2)], before)
+
     def test_killed_while_the_installer_runs(self):
         # The trees wait aside, whole and recorded; the next run settles them:
         # removed after its success, back after its failure, and removed on a
         # server the killed run's msiexec went on to patch (that run exits 1).
-        env = {"WINEDLLOVERRIDES": "msiexec.exe=n", "STANDIN_SLEEP_MS": "60000"}
-        self.addCleanup(lambda: [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")])
         for then, code in (("succeeds", 0), ("fails", 1603), ("patched", NOT_ELIGIBLE)):
             with self.subTest(then=then):
                 [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")]
                 shutil.rmtree(wb.DRIVE_C / "Srv")
                 self.setUp()
-                before = [wb.tree_digest(stale(SRV, i)) for i in range(2)]
-                runner = subprocess.Popen(["wine", wb.TESTBIN / "wtool.exe", "run", "60000",
-                                           "C:\\Upd\\setup.exe /qn", "-"], env=wb.wine_env(env))
-                # The stand-in's record, written as it starts (cmd.exe's line also names msiexec).
-                self.assertTrue(wb.wait_for(lambda: (wb.DRIVE_C / "standin-record.txt").exists()))
-                [os.kill(pid, 9) for pid in wb.prefix_processes("Upd\\setup.exe")]
-                runner.wait()
-                # cmd.exe and msiexec (the two lines that name SETUPEXEDIR) outlive it.
-                self.assertFalse(wb.wait_for(lambda: len(wb.prefix_processes("SETUPEXEDIR")) < 2,
-                                             seconds=5), "the job's kill was not lifted")
-                self.assertEqual([wb.tree_digest(wb.aside(stale(SRV, i))) for i in range(2)],
-                                 before)
+                self.killed_while_the_installer_runs()
                 if then == "patched":
                     [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")]
                     wb.wine(["msiexec", "/p", wb.win(UPD / "Files" / wb.PACKAGE_NAME),
