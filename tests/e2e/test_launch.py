@@ -150,8 +150,8 @@ class RealPatch(MachineTest):
                                    timeout_ms=120000)
                 self.assertExit(run, 0)
                 self.check_server("14.0.3.301")
-                for tree in wb.stale_trees(self.install_dir):
-                    self.assertFalse(tree.exists(), tree)
+                for tree in wb.stale_trees(self.install_dir):  # gone, nothing aside
+                    self.assertEqual((tree.exists(), wb.aside(tree).exists()), (False, False))
 
                 # The same package on the patched server: not eligible.
                 run = wb.run_setup("\"C:\\Upd Dir\\setup.exe\"", standin=False)
