@@ -29,6 +29,9 @@ RUNS = [
                   "restart": (NEW, 1, 1, False, False), "fails": (OLD, 1, 0, False, True),
                   "late": (OLD, 0, 0, False, False)}),
     ([], 2, {"pending": (NEW, 0, 0, True, False), "restart": (NEW, 1, 0, True, False)}),
+    # The default batches, 1, 5 and 10%, stop before "late"; setup.exe runs where it was unpacked.
+    (["-e", '{"rollout_batch": null, "updates_dir": "D:\\\\Patches"}'], 2,
+     {"fails": (OLD, 1, 0, False, True), "late": (OLD, 0, 0, False, False)}),
     # Not the vendor's signature on setup.exe: not started, the rollout stops.
     (["-e", "signer_thumbprint=0123ABCD"], 2, {"ok": (OLD, 0, 0, False, True),
                                                "late": (OLD, 0, 0, False, False)}),

@@ -34,6 +34,8 @@ def act(name, p, state, check):
     elif check:  # a script without ShouldProcess, a copy and a restart are only reported
         return dict(changed=True)
     elif name == "win_powershell" and sorted(p["parameters"]) in (["Path"], ["Folder", "Parent", "Zip"]):
+        if "Parent" in p["parameters"]:  # Expand-Archive makes the zip's own folder there
+            state["unpacked"] = p["parameters"]["Parent"] + "\\TallowickServer14v3Update"
         return dict(changed=True)
     elif name == "win_powershell" and sorted(p["parameters"]) == ["Path", "Thumbprint"]:
         signer = state.get("signer", "vendor")  # None: not validly signed
@@ -45,7 +47,7 @@ def act(name, p, state, check):
         return dict(changed=True)
     elif name == "win_copy" and os.path.isfile(p["src"]):
         return dict(changed=True)
-    elif name == "win_command" and p["argv"][0].endswith("\\setup.exe"):
+    elif name == "win_command" and p["argv"][0] == "%s\\setup.exe" % state.get("unpacked"):
         rc = state["setup"].pop(0) if len(state["setup"]) > 1 else state["setup"][0]
         if rc in (0, 3010, 1641):
             state["release"] = PATCHED
