@@ -290,7 +290,8 @@ void remove_recorded_trees(const wchar_t* key_path, const wchar_t* value_name,
     if (record == NULL) return;
     StaleTrees trees;
     ZeroMemory(&trees, sizeof trees);
-    for (int i = 0; i < 2 && read_install_dir(key_path, value_name, install_dir, &status); ++i) {
+    bool read = read_install_dir(key_path, value_name, install_dir, &status);
+    for (int i = 0; i < 2 && read; ++i) {
         Look look;
         look_at(install_dir, i, record, &look);
         if (look.ours) {
