@@ -2,8 +2,8 @@
 // a chosen code. Driven by its environment, which the updater hands on:
 //   STANDIN_RECORD  file to write (default C:\standin-record.txt)
 //   STANDIN_EXIT    exit code (default 0); 0, 3010 and 1641 only once Wine's
-//                   own msiexec has applied the package named after /p (/qn),
-//                   else its code
+//                   Windows Installer has applied the package named after /p,
+//                   else its error
 //   STANDIN_PRETEND when set: exits with STANDIN_EXIT without patching
 //   STANDIN_SLEEP_MS  time to run before exiting
 //   STANDIN_MAKE    a file to write "new" to as it starts
@@ -24,14 +24,6 @@ std::wstring env(const wchar_t* name) {
     wchar_t value[32768];
     DWORD n = GetEnvironmentVariableW(name, value, 32768);
     return n > 0 && n < 32768 ? std::wstring(value, n) : std::wstring();
-}
-
-// What Wine's own msiexec does for "/p <package> REINSTALL=ALL /qn", in this
-// process: Wine fixes a process's load order from the Unix environment, so
-// no child of this one could start its msiexec instead of this file again.
-DWORD real_patch(const std::wstring& package) {
-    MsiSetInternalUI(INSTALLUILEVEL_NONE, NULL);
-    return MsiApplyPatchW(package.c_str(), NULL, INSTALLTYPE_DEFAULT, L"REINSTALL=ALL");
 }
 
 std::string error_line(const char* what, bool worked) {
@@ -109,7 +101,10 @@ int wmain() {
         DWORD size = sizeof location;
         RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tallowick\\Tallowick Server\\14.0\\Services",
                      L"InstallLocation", RRF_RT_REG_SZ, NULL, location, &size);
-        DWORD real = real_patch(package);
+        // What "msiexec /p <package> REINSTALL=ALL /qn" does, here: Wine fixes a process's
+        // load order from the Unix environment, so a child would run this file again.
+        MsiSetInternalUI(INSTALLUILEVEL_NONE, NULL);
+        DWORD real = MsiApplyPatchW(package.c_str(), NULL, INSTALLTYPE_DEFAULT, L"REINSTALL=ALL");
         if (real != 0) code = real;
         write_file(record.c_str(), out + "patched\t" + std::to_string(real) + "\nlocation\t" +
                                        utf8(location) + "\n");

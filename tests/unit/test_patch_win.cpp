@@ -86,6 +86,10 @@ TEST(PatchLaunch, InTheJobWithOrWithoutAJobList) {
         EXPECT_TRUE(IsProcessInJob(process.info.hProcess, process.job, &in_job) && in_job);
         EXPECT_EQ(resume_and_wait(&process), 0u);
     }
+    PatchProcess killed;  // let go before it ran, as when setup.exe dies: the job ends it
+    ASSERT_EQ(create_cmd(L"/C exit 0", L"C:\\", &killed), 0u);
+    CloseHandle(killed.job);
+    EXPECT_EQ(WaitForSingleObject(killed.info.hProcess, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 TEST(PatchLaunch, StartedHidden) {  // else cmd.exe's console shows, and closes the patch
