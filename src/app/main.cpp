@@ -61,8 +61,11 @@ ReleaseSource eligible_release(const EligibleRelease** found) {
 
 // msiexec's 0 is no proof: options of another operation, or a patch that
 // did not apply, end with it too. The Windows Installer must list the patch
-// as applied, or report the product past the release it was.
-bool installer_confirms(const wchar_t* patch_code, const EligibleRelease& was) {
+// as applied, or report the product past the release it was. Asked only
+// after a success code, so no other run reads the package's summary.
+bool installer_confirms(const wchar_t* package_path, const EligibleRelease& was) {
+    wchar_t patch_code[kGuidChars];
+    read_patch_code(package_path, patch_code);
     return patch_applied(L"" PRODUCT_CODE, patch_code) || installer_test(was) == kInstalledGreater;
 }
 
@@ -70,7 +73,7 @@ bool installer_confirms(const wchar_t* patch_code, const EligibleRelease& was) {
 // up to the installer's process, created suspended. 0, or the refusal.
 unsigned long check_and_create(ReleaseSource release, HANDLE package, const wchar_t* package_path,
                                const wchar_t* sums_path, const wchar_t* forwarded,
-                               wchar_t* patch_code, PatchProcess* process) {
+                               PatchProcess* process) {
     unsigned char stamp[kDigestBytes];
     stamped_digest(stamp);
     unsigned long refused = check_package_whole(sums_path, package, kListedPackage, stamp);
@@ -79,8 +82,6 @@ unsigned long check_and_create(ReleaseSource release, HANDLE package, const wcha
     if (refused == ERROR_SUCCESS) {
         refused = check_package_target(L"" PRODUCT_CODE, package_path, release);
     }
-    patch_code[0] = 0;
-    if (refused == ERROR_SUCCESS) read_patch_code(package_path, patch_code);
     PatchLaunch launch;
     if (refused == ERROR_SUCCESS) refused = prepare_patch_launch(forwarded, package_path, &launch);
     // An installation in progress holds the Windows Installer; the patch would
@@ -160,11 +161,9 @@ unsigned long update_run(const wchar_t* command_line) {
     // the one that was checked.
     HANDLE package = INVALID_HANDLE_VALUE;
     PatchProcess process;
-    wchar_t patch_code[kGuidChars];
     unsigned long refused = hold_package(package_path, &package);
     if (refused == ERROR_SUCCESS) {
-        refused = check_and_create(release, package, package_path, sums_path, forwarded, patch_code,
-                                   &process);
+        refused = check_and_create(release, package, package_path, sums_path, forwarded, &process);
     }
     if (refused != ERROR_SUCCESS) {
         if (package != INVALID_HANDLE_VALUE) CloseHandle(package);
@@ -182,7 +181,7 @@ unsigned long update_run(const wchar_t* command_line) {
         return refuse_folder(trees.refusal, quiet, trees.path);
     }
     unsigned long code = resume_and_wait(&process);
-    bool patched = installer_succeeded(code) && installer_confirms(patch_code, *was);
+    bool patched = installer_succeeded(code) && installer_confirms(package_path, *was);
     if (installer_succeeded(code) && !patched) code = kExitInstallFailure;
     settle_stale_trees(&trees, kAsideRecordKey, patched);
     CloseHandle(package);

@@ -269,12 +269,17 @@ void settle_stale_trees(StaleTrees* trees, const wchar_t* record_key, bool patch
         StaleTree* tree = &trees->tree[i];
         if (tree->aside != NULL) {
             // Back only where its own name is free: ReplaceIfExists is false.
-            // A tree that stays aside keeps its record, for the next run.
-            bool settled = patched || rename_in(tree->aside, tree->parent,
-                                                kStaleComponents[i][kStaleDepth - 1]);
-            if (patched) remove_opened_folder(tree->aside);
+            bool moved_back = false;
+            if (patched) {
+                remove_opened_folder(tree->aside);
+            } else {
+                moved_back =
+                    rename_in(tree->aside, tree->parent, kStaleComponents[i][kStaleDepth - 1]);
+            }
             NtClose(tree->aside);
-            if (patched) settled = !still_listed(tree->parent, kAsideNames[i]);
+            // Deleted only as its last handle closes. A tree that stays aside
+            // keeps its record, for the next run.
+            bool settled = patched ? !still_listed(tree->parent, kAsideNames[i]) : moved_back;
             if (settled) drop_record(record_key, i);
         }
         if (tree->parent != NULL) NtClose(tree->parent);
