@@ -125,16 +125,15 @@ bool write_record(const wchar_t* record_key, int i, const TreeIdentity& identity
     if (!init_record_security(&security)) return false;
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, &security.descriptor, FALSE};
     HKEY key = NULL;
-    DWORD disposition = 0;
+    // Made with its DACL, so no handle opened in between has more; set again
+    // on the key, which a key already there keeps otherwise (and which Wine
+    // does with a new one too).
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_key, 0, NULL, 0, KEY_SET_VALUE | WRITE_DAC,
-                        &attributes, &key, &disposition) != ERROR_SUCCESS) {
+                        &attributes, &key, NULL) != ERROR_SUCCESS) {
         return false;
     }
-    // A key that was already there keeps its own DACL: it is made ours again.
     bool written =
-        (disposition == REG_CREATED_NEW_KEY ||
-         RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &security.descriptor) ==
-             ERROR_SUCCESS) &&
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &security.descriptor) == ERROR_SUCCESS &&
         RegSetValueExW(key, kAsideNames[i], 0, REG_BINARY, reinterpret_cast<const BYTE*>(&identity),
                        sizeof identity) == ERROR_SUCCESS;
     RegCloseKey(key);

@@ -76,4 +76,33 @@ TEST_F(RegistryTest, StaleRemovalResultCodes) {
     EXPECT_EQ(move_stale_aside(kWideKey, L"V", L"", &trees), ERROR_SUCCESS);  // value missing
     set(REG_SZ, std::string("C:\\tallowick-unit-absent\\", 26));
     EXPECT_EQ(move_stale_aside(kWideKey, L"V", L"", &trees), ERROR_SUCCESS);  // directories absent
+    // A tree that moves is recorded under a key of SYSTEM and Administrators alone.
+    std::wstring path = L"C:\\tallowick-unit-absent";
+    for (int i = 0; i < kStaleDepth; path += L"\\", path += kStaleComponents[0][i++]) {
+        CreateDirectoryW(path.c_str(), NULL);
+    }
+    CreateDirectoryW(path.c_str(), NULL);
+    const wchar_t kRecord[] = L"SOFTWARE\\TallowickUnitTest\\Record";
+    ASSERT_EQ(move_stale_aside(kWideKey, L"V", kRecord, &trees), ERROR_SUCCESS);
+    alignas(8) unsigned char sd[1024];
+    DWORD size = sizeof sd;
+    HKEY record = NULL;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = NULL;
+    bool ours = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecord, 0, READ_CONTROL, &record) == 0 &&
+                RegGetKeySecurity(record, DACL_SECURITY_INFORMATION, sd, &size) == 0 &&
+                GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted) && dacl != NULL &&
+                dacl->AceCount == 2;
+    for (DWORD k = 0; ours && k < 2; ++k) {  // Wine keeps no SE_DACL_PROTECTED to read
+        ACCESS_ALLOWED_ACE* ace = NULL;
+        ours = GetAce(dacl, k, reinterpret_cast<void**>(&ace)) &&
+               (IsWellKnownSid(&ace->SidStart, WinLocalSystemSid) ||
+                IsWellKnownSid(&ace->SidStart, WinBuiltinAdministratorsSid));
+    }
+    EXPECT_TRUE(ours);
+    RegCloseKey(record);
+    settle_stale_trees(&trees, kRecord, false);
+    for (int i = kStaleDepth; i >= 0; --i, path.resize(path.rfind(L'\\'))) {
+        EXPECT_TRUE(RemoveDirectoryW(path.c_str())) << i;  // back at its name, and only there
+    }
 }
