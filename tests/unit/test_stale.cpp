@@ -76,25 +76,23 @@ TEST(EntryDecision, ListingAndHandleMustDescribeTheSameObject) {
 }
 
 TEST(AsideDecision, OnlyTheRecordedFolderIsOursAndAHeldTreeRefuses) {
-    struct Case {
-        Found original, aside;
-        bool recorded;
-        TreeAction action;
-    } cases[] = {
-        {kFoundFolder, kFoundNothing, false, kMoveAside},
-        {kFoundNothing, kFoundNothing, true, kLeaveAlone},
-        {kFoundOther, kFoundNothing, false, kLeaveAlone},  // a file or link at the tree's name
-        {kFoundHeld, kFoundNothing, false, kRefuseHeld},
-        {kFoundNothing, kFoundFolder, true, kTakeUp},  // a killed run's
-        {kFoundOther, kFoundFolder, true, kTakeUp},
-        {kFoundNothing, kFoundFolder, false, kRefuseTaken},  // planted
-        {kFoundFolder, kFoundFolder, true, kRefuseTaken},
-        {kFoundHeld, kFoundFolder, true, kRefuseTaken},
-        {kFoundFolder, kFoundOther, true, kRefuseTaken},  // a file, link or mount point
-        {kFoundFolder, kFoundHeld, true, kRefuseTaken},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(tree_action(c.original, c.aside, c.recorded), c.action)
-            << c.original << " " << c.aside << " " << c.recorded;
-    }
+    EXPECT_EQ(tree_action(kFoundFolder, kFoundNothing, false), kMoveAside);
+    EXPECT_EQ(tree_action(kFoundNothing, kFoundNothing, true), kLeaveAlone);
+    EXPECT_EQ(tree_action(kFoundOther, kFoundNothing, false), kLeaveAlone);  // a file or link
+    EXPECT_EQ(tree_action(kFoundHeld, kFoundNothing, false), kRefuseHeld);
+    EXPECT_EQ(tree_action(kFoundNothing, kFoundFolder, true), kTakeUp);  // a killed run's
+    EXPECT_EQ(tree_action(kFoundOther, kFoundFolder, true), kTakeUp);
+    EXPECT_EQ(tree_action(kFoundNothing, kFoundFolder, false), kRefuseTaken);  // planted
+    EXPECT_EQ(tree_action(kFoundFolder, kFoundFolder, true), kRefuseTaken);    // two copies
+    EXPECT_EQ(tree_action(kFoundFolder, kFoundOther, true), kRefuseTaken);     // a file or link
+    // The path the refusal names, whole or not at all.
+    wchar_t path[80] = L"x";
+    EXPECT_TRUE(stale_path(L"C:\\S\\", 0, false, path, 80));
+    EXPECT_STREQ(path, L"C:\\S\\Web Publishing\\publishing-engine\\jwpc-tomcat\\twk");
+    EXPECT_TRUE(stale_path(L"C:\\S", 1, true, path, 80));
+    EXPECT_STREQ(path, L"C:\\S\\Admin\\admin-master-tomcat\\bin\\admin-console.v3update-aside");
+    EXPECT_FALSE(stale_path(L"C:\\S", 1, true, path, 40));
+    EXPECT_STREQ(path, L"");
+    path[0] = L'x';
+    EXPECT_FALSE(stale_path(L"C:\\S", 1, true, path, 0) || path[0] != L'x');  // nowhere to write
 }

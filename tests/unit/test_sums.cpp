@@ -125,4 +125,8 @@ TEST(SumsList, EveryLineThatNamesThePackageMustAgree) {
     for (size_t k = 0; k < kDigestBytes; ++k) changed[k] = kDigest[k];
     changed[kDigestBytes - 1] ^= 1;
     EXPECT_FALSE(digest_equal(changed, kDigest));
+    unsigned char stamp[kDigestBytes] = {};  // a build never stamped holds zeros
+    EXPECT_FALSE(digest_stamped(stamp));
+    stamp[kDigestBytes - 1] = 1;
+    EXPECT_TRUE(digest_stamped(stamp));
 }

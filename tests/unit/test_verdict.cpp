@@ -2,6 +2,8 @@
 // the codes of checks that cannot run.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "../../src/common/exit_codes.h"
 #include "../../src/verify/verdict.h"
 
@@ -41,4 +43,19 @@ TEST(CheckFailureCode, NeverSuccessNotEligibleOrReplaceThePackage) {
         {0, 50},    {1, 50}, {1636, 50},
     };
     for (const auto& c : cases) EXPECT_EQ(check_failure_code(c.error), c.code) << c.error;
+}
+
+TEST(PatchCode, TheRevisionNumbersFirstGuidOrNothing) {
+    const std::wstring code = L"{09AFaf09-09af-AF09-09af-0123456789AF}";
+    wchar_t out[kGuidChars];
+    EXPECT_TRUE(patch_code_of((code + L"{0B2C3D4E-0000-0000-0000-000000000000}").c_str(), out));
+    EXPECT_EQ(std::wstring(out), code);  // the patches it replaces follow
+    // Each just outside a range of hex digits, or a brace or a dash missing.
+    const wchar_t kBad[] = L"/:@G`g[0)";
+    const size_t kAt[] = {1, 1, 1, 1, 1, 1, 0, 9, 37};
+    for (size_t k = 0; k < 9; ++k) {
+        std::wstring wrong = code + L"{";
+        wrong[kAt[k]] = kBad[k];
+        EXPECT_FALSE(patch_code_of(wrong.c_str(), out) || out[0] != 0) << k;
+    }
 }
