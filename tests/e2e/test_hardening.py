@@ -314,6 +314,9 @@ class Matrix(MachineTest):
         wb.wait_for(lambda: (wb.aside(console) / "a.txt").exists(), until=False)
         # Held unshared: it stays, aside with its folder; the read-only file went.
         self.assertEqual([wb.count_entries(wb.aside(t)) for t in (twk, console)], [2, 0])
+        # Still recorded: the next run takes them up as its own and removes them.
+        self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True)
+        self.assertEqual([wb.aside(t).exists() for t in (twk, console)], [False, False])
 
     def test_patch_package_missing(self):
         for layout in ("no Files", "Files is a file"):
