@@ -3,7 +3,7 @@
 # Small and self-contained: no exceptions or RTTI, no runtime DLLs, no link
 # timestamp, no build paths.
 set(SIZE_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -ffunction-sections -fdata-sections "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
+    -falign-functions=1 -malign-data=abi "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.")
 set(SIZE_LINK -s -static -Wl,--gc-sections -Wl,--no-insert-timestamp -Wl,--build-id=none)
 # The tree removal recurses once per folder level, up to 1,000 levels, with a
 # 2 KiB listing buffer each: 4 MiB of stack reserve (committed as used).
@@ -21,13 +21,16 @@ set(WINDOWS_SOURCES
   src/messages/refusal_win.cpp
   src/cleanup/aside_win.cpp
   src/cleanup/tree_win.cpp
-  src/launch/patch_win.cpp)
+  src/launch/patch_win.cpp
+  src/record/record_win.cpp)
 add_library(windows_edge STATIC ${WINDOWS_SOURCES})
 target_compile_options(windows_edge PRIVATE ${WARNINGS} ${SIZE_FLAGS})
 target_compile_definitions(windows_edge PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 
 add_executable(setup WIN32 src/app/main.cpp res/setup.rc)
-target_compile_options(setup PRIVATE ${WARNINGS} ${SIZE_FLAGS})
+# GCC for PE puts a zero-filled variable in .data, on disk, when it has a
+# section of its own; the process-wide payload folder belongs in .bss.
+target_compile_options(setup PRIVATE ${WARNINGS} ${SIZE_FLAGS} -fno-data-sections)
 # No C runtime start-up: Windows enters at WinMain itself (main.cpp), and
 # the link fails when the image would need the start-up after all.
 set(NO_STARTUP_GUARD ${CMAKE_SOURCE_DIR}/cmake/no_startup.ld)

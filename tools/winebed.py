@@ -24,6 +24,8 @@ TESTBIN = BUILD / "testbin"
 # SETUP_EXE may name another build, to run the same cases against it.
 SETUP_EXE = Path(os.environ.get("SETUP_EXE", BUILD / "bin" / "setup.exe"))
 SHOTS = BUILD / "screenshots"
+# setup.exe's own record of every run; a Wine prefix spells the folder "logs".
+RUN_LOG = DRIVE_C / "windows" / "logs" / "TallowickServer14v3Update.setup.log"
 
 PRODUCT_CODE = "{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}"
 UNINSTALL_KEY = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + PRODUCT_CODE
@@ -255,10 +257,11 @@ def vendor_package(directory, msp=None):
 
 
 class Run:
-    def __init__(self, exit_code, record, box):
+    def __init__(self, exit_code, record, box, log):
         self.exit_code = exit_code  # int, or "timeout"
         self.record = record        # what the stand-in saw, or None if it never ran
         self.box = box              # what the message box showed, or None
+        self.log = log              # the lines setup.exe's record gained, None if it lost any
 
     @property
     def launched(self):
@@ -269,7 +272,8 @@ class Run:
         return self.record["cmdline"] if self.record else None
 
     def __repr__(self):
-        return "Run(exit=%r, record=%r, box=%r)" % (self.exit_code, self.record, self.box)
+        return "Run(exit=%r, record=%r, box=%r, log=%r)" % (self.exit_code, self.record, self.box,
+                                                            self.log)
 
 
 def _parse_record(path):
@@ -342,6 +346,7 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
 
     shooter = threading.Thread(target=shoot)
     shooter.start()
+    earlier = RUN_LOG.read_bytes() if RUN_LOG.is_file() else b""
     try:
         out = wine([TESTBIN / "wtool.exe", "run", str(timeout_ms), command_line,
                     cwd or "-", win(info), win(flag)],
@@ -355,7 +360,11 @@ def run_setup(command_line, cwd=None, standin=True, standin_exit=0, standin_slee
             exit_code = int(line.split()[1])
         elif line.strip() == "timeout" or line.startswith("startfail"):
             exit_code = line.strip()
-    run = Run(exit_code, _parse_record(record), _parse_box(info))
+    now = RUN_LOG.read_bytes() if RUN_LOG.is_file() else b""
+    if len(earlier) >= 1 << 20 and not now.startswith(earlier):
+        earlier = b""  # moved to the .old file
+    log = now[len(earlier):].decode("utf-8").splitlines() if now.startswith(earlier) else None
+    run = Run(exit_code, _parse_record(record), _parse_box(info), log)
     if run.record and run.record.get("patched") == "0" and _installed:
         # The stand-in's success was a real patch: the release put back for the
         # next run, and the InstallLocation the test had set.

@@ -1,6 +1,8 @@
 // The update run: entry, release table and fixed order of steps. Its exit
 // codes are those of common/exit_codes.h.
 #include <windows.h>
+// After windows.h: UNLEN.
+#include <lmcons.h>
 
 #include "../cleanup/stale.h"
 #include "../common/exit_codes.h"
@@ -8,6 +10,7 @@
 #include "../launch/patch_win.h"
 #include "../messages/messages.h"
 #include "../messages/refusal.h"
+#include "../record/record.h"
 #include "../verify/checks_win.h"
 #include "command_line.h"
 #include "installed.h"
@@ -96,6 +99,7 @@ unsigned long check_and_create(ReleaseSource release, HANDLE package, const wcha
 // A refusal has changed nothing; a person at the console is told why.
 unsigned long refuse(unsigned long code, bool quiet, const wchar_t* forwarded,
                      const wchar_t* package_path) {
+    record_code("refused", code);
     if (boxes_can_be_seen(quiet)) {
         bool percent = package_path != nullptr && cmd_would_expand(package_path);
         show_refusal(code, refusal_advice(code, percent, !cmd_keeps_options(forwarded)));
@@ -105,11 +109,10 @@ unsigned long refuse(unsigned long code, bool quiet, const wchar_t* forwarded,
 
 // A stale folder that stopped the run, named in the box.
 unsigned long refuse_folder(unsigned long code, bool quiet, const wchar_t* path) {
-    wchar_t advice[kRefusedPathChars + 200];
-    if (boxes_can_be_seen(quiet)) {
-        show_refusal(code,
-                     folder_advice(code, path, advice, kRefusedPathChars + 200) ? advice : L"");
-    }
+    char digits[12];
+    record("refused", decimal_text(code, digits), path);
+    FolderAdvice advice = folder_advice(code);
+    if (boxes_can_be_seen(quiet)) show_refusal(code, advice.before, path, advice.after);
     return code;
 }
 
@@ -118,6 +121,7 @@ unsigned long update_run(const wchar_t* command_line) {
     // whatever the parent wrote there, and may be relative or no path at all.
     wchar_t program[kPackageCapacity];
     program_path(program);
+    record("start", nullptr, program);
     // Null when the program's own name cannot be told from the options.
     const wchar_t* tail = resolved_command_line_tail(command_line, program, full_path);
     wchar_t forwarded[kForwardedCapacity];
@@ -125,12 +129,20 @@ unsigned long update_run(const wchar_t* command_line) {
     // Read from all the options, also past the 999 that can be passed on.
     const wchar_t* options = tail != nullptr ? tail : command_line;
     bool quiet = asks_quiet(options);
+    record("options", nullptr, options);
+    wchar_t user[UNLEN + 1];
+    DWORD user_chars = UNLEN + 1;
+    if (GetUserNameW(user, &user_chars)) record("user", nullptr, user);
     wchar_t package_dir[kPackageCapacity];
     bool payload_ready =
         resolve_package_directory(program, package_dir) &&
         path_in_folder(package_dir, L"Files\\", g_payload_directory, kPayloadCapacity);
     const EligibleRelease* was = &kReleaseTable[0];
     ReleaseSource release = eligible_release(&was);
+    record(release == kByInstaller        ? "release by the Windows Installer"
+           : release == kByUninstallEntry ? "release by its uninstall entry"
+                                          : "release none",
+           release == kNoRelease ? nullptr : was->version);
     if (release == kNoRelease) {
         // A killed run's trees, left aside on a server its msiexec went on
         // to patch: the Windows Installer reports it past both releases.
@@ -181,7 +193,12 @@ unsigned long update_run(const wchar_t* command_line) {
         return refuse_folder(trees.refusal, quiet, trees.path);
     }
     unsigned long code = resume_and_wait(&process);
+    record_code("msiexec exit", code);
     bool patched = installer_succeeded(code) && installer_confirms(package_path, *was);
+    if (installer_succeeded(code)) {
+        record(patched ? "patch confirmed by the installer"
+                       : "patch not confirmed by the installer");
+    }
     if (installer_succeeded(code) && !patched) code = kExitInstallFailure;
     settle_stale_trees(&trees, kAsideRecordKey, patched);
     CloseHandle(package);
@@ -200,5 +217,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // The tail is taken from the wide process command line by our own rule:
     // a narrow one has lost what the ANSI code page cannot hold.
-    ExitProcess(update_run(GetCommandLineW()));
+    open_run_record();
+    unsigned long code = update_run(GetCommandLineW());
+    record_code("exit", code);
+    ExitProcess(code);
 }

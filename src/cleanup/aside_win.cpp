@@ -9,9 +9,14 @@
 
 #include "../common/registry_win.h"
 #include "../common/text.h"
+#include "../record/record.h"
 #include "tree_win.h"
 
 namespace {
+
+void record_tree(const char* what, int i) {
+    record(what, nullptr, kStaleComponents[i][kStaleDepth - 1]);
+}
 
 // Room for the longest name this file renames to, without the heap.
 struct RenameBuffer {
@@ -175,7 +180,10 @@ void look_at(const wchar_t* install_dir, int i, HKEY record, Look* look) {
     look->action = kLeaveAlone;
     const wchar_t* const* components = kStaleComponents[i];
     look->parent = open_tree_parent(install_dir, components, kStaleDepth);
-    if (look->parent == NULL) return;
+    if (look->parent == NULL) {
+        record_tree("tree left alone, not reached", i);
+        return;
+    }
     HANDLE lookup = open_relative(look->parent, L"", 0, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
     if (lookup == NULL) return;
     Found aside = look_up(lookup, kAsideNames[i], &look->aside);
@@ -183,6 +191,18 @@ void look_at(const wchar_t* install_dir, int i, HKEY record, Look* look) {
     Found original = look_up(look->parent, components[kStaleDepth - 1], &look->original);
     look->ours = aside == kFoundFolder && is_recorded(record, i, look->aside);
     look->action = tree_action(original, aside, look->ours);
+    static const char* const kFound[] = {
+        nullptr,
+        nullptr,
+        "tree taken up from an earlier run",
+        "tree refused, its aside name taken",
+        "tree refused, held",
+    };
+    const char* found = kFound[look->action];
+    if (look->action == kLeaveAlone) {
+        found = original == kFoundNothing ? "tree not there" : "tree left alone, not a folder";
+    }
+    if (found != nullptr) record_tree(found, i);
 }
 
 void close_look(Look* look) {
@@ -202,8 +222,10 @@ bool move_recorded(Look* look, int i, const wchar_t* record_key) {
     }
     if (!rename_in(look->original, look->parent, kAsideNames[i])) {
         drop_record(record_key, i);
+        record_tree("tree refused, not moved", i);
         return false;
     }
+    record_tree("tree moved aside", i);
     look->aside = look->original;
     look->original = NULL;
     return true;
@@ -216,7 +238,10 @@ bool read_install_dir(const wchar_t* key_path, const wchar_t* value_name, wchar_
     // page 932 trail byte of 0x5C is taken for a separator. No view flag: a
     // 64-bit process reads the 64-bit view.
     *status = read_registry_text(key_path, value_name, KEY_READ, install_dir, &read);
-    return read && is_absolute_path(install_dir);
+    read = read && is_absolute_path(install_dir);
+    record(read ? "installation folder" : "installation folder unusable", nullptr,
+           read ? install_dir : nullptr);
+    return read;
 }
 
 }  // namespace
@@ -245,6 +270,7 @@ long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, const 
             if (looks[j].action == kMoveAside &&
                 rename_in(looks[j].aside, looks[j].parent, kStaleComponents[j][kStaleDepth - 1])) {
                 drop_record(record_key, j);
+                record_tree("tree moved back", j);
             }
         }
     }
@@ -280,6 +306,10 @@ void settle_stale_trees(StaleTrees* trees, const wchar_t* record_key, bool patch
             // keeps its record, for the next run.
             bool settled = patched ? !still_listed(tree->parent, kAsideNames[i]) : moved_back;
             if (settled) drop_record(record_key, i);
+            record_tree(settled   ? (patched ? "tree removed" : "tree moved back")
+                        : patched ? "tree left aside, files stay"
+                                  : "tree left aside, its name taken",
+                        i);
         }
         if (tree->parent != NULL) NtClose(tree->parent);
         tree->aside = tree->parent = NULL;

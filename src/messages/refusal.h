@@ -7,17 +7,23 @@
 // text would not: a package to copy again (1636), one to try again later
 // (32, 33), options or a folder that cmd.exe would change (1639 with
 // options_changed or percent_in_folder). An empty text for the others.
-const wchar_t* refusal_advice(unsigned long code, bool percent_in_folder, bool options_changed);
+// Narrow: English alone, half the size in the file.
+const char* refusal_advice(unsigned long code, bool percent_in_folder, bool options_changed);
 
-// The sentence for a stale folder that stopped the run, naming it: 183
-// (something setup.exe did not put at an aside name) or 32 (a program holds
-// the folder). False, and out empty, when it does not fit cap.
-bool folder_advice(unsigned long code, const wchar_t* path, wchar_t* out, size_t cap);
+// The sentence for a stale folder that stopped the run, before and after
+// its path: 183 (something setup.exe did not put at an aside name) or 32 (a
+// program holds the folder).
+struct FolderAdvice {
+    const char* before;
+    const char* after;
+};
+FolderAdvice folder_advice(unsigned long code);
 
 // Stands in where Windows has no text for the code.
 extern const wchar_t kRefusalFallback[];
 
-// Windows edges (refusal_win.cpp). Shows "<advice><Windows' own text for
-// code, in the system's language>\n(<code>)" in a box (MB_OK |
+// Windows edges (refusal_win.cpp). Shows "<advice><folder><after><Windows'
+// own text for code, in the system's language>\n(<code>)" in a box (MB_OK |
 // MB_ICONERROR, caption "Tallowick Server 14"). Only where boxes_can_be_seen.
-void show_refusal(unsigned long code, const wchar_t* advice);
+void show_refusal(unsigned long code, const char* advice, const wchar_t* folder = L"",
+                  const char* after = "");

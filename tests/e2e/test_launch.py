@@ -2,6 +2,7 @@
 and the exit code that the updater hands back."""
 
 import os
+import re
 import shutil
 import unittest
 
@@ -73,6 +74,15 @@ class Launch(MachineTest):
                 self.assertEqual([(wb.tree_digest(t), os.listdir(t.parent)) for t in trees],
                                  [(wb.tree_digest(UPD / "none"), [])] * 2
                                  if reported in (0, 3010, 1641) else before)
+                # The record says what the run was asked, what became of each tree and its code.
+                settled = "removed" if reported in (0, 3010, 1641) else "moved back"
+                events = [line.split(" ", 2)[2] for line in run.log]
+                self.assertTrue(all(re.match(r"\d{4}(-\d\d){2}T(\d\d:){2}\d\d\.\d{3}Z \d+ ", line)
+                                    for line in run.log), run.log)
+                self.assertEqual([e for e in events if e.startswith(("options", "tree", "exit"))],
+                                 ["options: /qn", "tree moved aside: twk",
+                                  "tree moved aside: admin-console", "tree %s: twk" % settled,
+                                  "tree %s: admin-console" % settled, "exit %d" % reported])
         # A file put at a tree's name meanwhile is never replaced: that tree stays aside.
         shutil.rmtree(wb.DRIVE_C / "Srv", ignore_errors=True)
         self.addCleanup(shutil.rmtree, wb.DRIVE_C / "Srv", True)  # a file where a tree goes
