@@ -202,13 +202,30 @@ class Matrix(MachineTest):
 
     def test_link_to_the_windows_folder_inside_a_tree(self):
         windows = wb.DRIVE_C / "windows"  # C:\windows\Installer: the real patch's caches
-        before = wb.count_entries(windows) - wb.count_entries(windows / "Installer")
+        before = wb.count_entries(windows) - wb.count_entries(windows / "Installer") - 1  # the record
         os.symlink(windows, stale(SRV, 0) / "windows-link")
         run = wb.run_setup("C:\\Upd\\setup.exe /qn")
         self.check(run, {0}, True)
-        self.assertEqual(wb.count_entries(windows) - wb.count_entries(windows / "Installer"), before)
+        self.assertEqual(wb.count_entries(windows) - wb.count_entries(windows / "Installer") - 1, before)
         self.assertFalse((stale(SRV, 0) / "a.txt").exists())
         self.assertFalse(stale(SRV, 1).exists())
+
+    def test_the_run_record_is_never_written_through_a_link(self):
+        # Its folder made when missing; a hard link at its name, or a link in
+        # place of the folder, is left alone and the run goes on (check() sees the decoy).
+        logs, made = wb.RUN_LOG.parent, wb.RUN_LOG.parent.with_name("Logs")  # Wine's, setup.exe's
+        logs.rename(logs.with_name("logs.kept"))
+
+        def clear():
+            os.unlink(logs) if logs.is_symlink() else shutil.rmtree(logs, True)
+            shutil.rmtree(made, True)
+        self.addCleanup(lambda: (clear(), logs.with_name("logs.kept").rename(logs)))
+        for plant in (lambda: None, lambda: (logs.mkdir(), os.link(DECOY / "f0.txt", wb.RUN_LOG)),
+                      lambda: os.symlink(DECOY, logs)):
+            plant()
+            self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True)
+            self.assertEqual((made / wb.RUN_LOG.name).exists(), not logs.exists())
+            clear()
 
     def test_stale_directory_itself_a_link(self):
         shutil.rmtree(stale(SRV, 1))

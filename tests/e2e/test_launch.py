@@ -226,6 +226,8 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         self.assertExit(run, 1636)
         self.assertNotLaunched(run)
         self.assertTreesKept()
+        self.assertEqual([line.split(" ", 2)[2] for line in run.log[-2:]],
+                         ["refused 1636", "exit 1636"])
         for cut in (0, 50, 90):  # a list cut short too, before or inside the name
             sums = wb.make_package(UPD, msp=whole[:len(whole) // 2], sums=True) / "SHA256SUMS"
             sums.write_bytes(sums.read_bytes()[:cut])

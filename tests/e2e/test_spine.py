@@ -33,6 +33,9 @@ class Eligibility(MachineTest):
                 self.assertExit(run, code)
                 self.assertEqual(run.launched, code == 0, run)
                 self.assertEqual(run.box is not None, code == 1, run)
+                self.assertEqual([line.split(" ", 2)[2] for line in run.log[-2:]],
+                                 ["release none", "exit 1"] if code else
+                                 ["patch confirmed by the installer", "exit 0"])
 
     def test_uninstall_entry_alone(self):
         cases = [  # (DisplayVersion, release installed through the Windows Installer, exit code)
