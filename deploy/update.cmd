@@ -23,7 +23,9 @@ if not defined PKG set "PKG=C:\Updates\TallowickServer14v3Update"
 set "UNINSTALL=HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
 set "KEY=%UNINSTALL%\{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}"
 set "LOG=%SystemRoot%\Logs\TallowickServer14v3Update.log"
-set "ERRS=%SystemRoot%\Logs\TallowickServer14v3Update.start.txt"
+rem Kept, one line per start; cmd's own error text goes to NEW, then to it.
+set "STARTS=%SystemRoot%\Logs\TallowickServer14v3Update.start.txt"
+set "ERRS=%SystemRoot%\Logs\TallowickServer14v3Update.start.new"
 
 rem The Uninstall key is on every Windows: unreadable means this script failed.
 reg query "%UNINSTALL%" /reg:64 >nul 2>&1
@@ -96,6 +98,7 @@ if exist "%ERRS%" (
   exit /b 16003
 )
 echo update.cmd: release !VER!: starting "!PKG!\setup.exe"
+echo %DATE% %TIME% release !VER!: starting "!PKG!\setup.exe">>"%STARTS%"
 rem From a batch file cmd waits for a GUI program, and the error level is its
 rem exit code (start /wait would show a box where nobody can answer it).
 "!PKG!\setup.exe" /qn /norestart /l*v+ "%LOG%" 2>"%ERRS%"
@@ -104,6 +107,8 @@ if not exist "%ERRS%" (
   echo update.cmd: cannot write %ERRS%
   exit /b 16003
 )
+type "%ERRS%">>"%STARTS%"
+echo %DATE% %TIME% setup.exe exited with !CODE!>>"%STARTS%"
 for /f "usebackq delims=" %%l in ("%ERRS%") do (
   echo update.cmd: setup.exe could not be started: %%l
   exit /b 16003

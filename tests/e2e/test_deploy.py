@@ -27,6 +27,8 @@ class UpdateCmd(MachineTest):
             (odd, "14.0.2.226", "no program", 0, 16003),  # cmd cannot start it
             (odd, "14.0.2.226", None, 0, 16003),
         ]
+        starts = wb.RUN_LOG.with_name("TallowickServer14v3Update.start.txt")
+        starts.unlink(missing_ok=True)
         for folder, version, setup, installer, code in cases:
             with self.subTest(folder=folder, version=version, setup=setup, installer=installer):
                 wb.reset_machine()
@@ -45,6 +47,8 @@ class UpdateCmd(MachineTest):
                 self.assertFalse(mark.exists(), "update.cmd ran calc.exe")
                 if started:  # quiet, no restart, msiexec's log appended to
                     self.assertIn(" /qn /norestart /l*v+ ", run.command_line)
+        # Every start is kept, with what came of it: none is emptied by the next.
+        self.assertEqual(starts.read_text("cp1252").count("exited with"), 4)
 
 if __name__ == "__main__":
     unittest.main()
