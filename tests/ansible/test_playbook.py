@@ -75,15 +75,18 @@ class Play(unittest.TestCase):
             with self.subTest(options), tempfile.TemporaryDirectory() as tmp:
                 run, output = play(options, Path(tmp))
                 self.assertEqual(run.returncode, code, run.stdout[-3000:] + run.stderr)
-                reported = {h for p in output["plays"] for t in p["tasks"] for h, r in
-                            t["hosts"].items() if "restart it" in str(r.get("msg"))}
+                msgs = [(h, str(r.get("msg"))) for p in output["plays"] for t in p["tasks"]
+                        for h, r in t["hosts"].items()]
+                reported = {h for h, msg in msgs if "restart it" in msg}
+                shown = {h for h, msg in msgs if "'exit " in msg}  # setup.exe's record, failed or not
                 for host, want in expected.items():
                     state = json.loads((Path(tmp) / host / "state.json").read_text())
-                    self.assertEqual((state["release"], state["calls"].count("win_command"),
+                    self.assertEqual((state["release"], state["calls"].count("setup.exe"),
                                       state.get("restarts", 0), state["pending"],
                                       output["stats"][host]["failures"] > 0), want, host)
                     # a restart left pending is said, not left to be guessed
                     self.assertEqual(host in reported, want[3] and "--check" not in options)
+                    self.assertEqual(host in shown, want[1] > 0, host)
 
 
 if __name__ == "__main__":

@@ -13,7 +13,7 @@ from ansible.module_utils.basic import AnsibleModule
 
 PATCHED = "14.0.3.301"
 CHECK_MODE = {"win_reg_stat": True, "win_powershell": True, "win_copy": True,
-              "win_command": False, "win_reboot": True}  # as the real modules
+              "win_reboot": True}  # as the real modules
 
 
 def documented(name):
@@ -42,16 +42,17 @@ def act(name, p, state, check):
         if signer is None or p["parameters"]["Thumbprint"] not in ("", signer):
             return dict(failed=True, msg="setup.exe was not started")
         return dict(changed=False)
-    elif name == "win_powershell" and sorted(p["parameters"]) == ["Key"]:
-        state["pending"] = True
-        return dict(changed=True)
-    elif name == "win_copy" and os.path.isfile(p["src"]):
-        return dict(changed=True)
-    elif name == "win_command" and p["argv"][0] == "%s\\setup.exe" % state.get("unpacked"):
+    elif name == "win_powershell" and sorted(p["parameters"]) == ["Key", "Log", "Setup"]:
+        if p["parameters"]["Setup"] != "%s\\setup.exe" % state.get("unpacked"):
+            return dict(failed=True, msg="no setup.exe there")
         rc = state["setup"].pop(0) if len(state["setup"]) > 1 else state["setup"][0]
+        state["calls"].append("setup.exe")
+        state["pending"] = state["pending"] or rc == 3010  # marked in the same step
         if rc in (0, 3010, 1641):
             state["release"] = PATCHED
-        return dict(changed=True, rc=rc)
+        return dict(changed=True, result=dict(rc=rc, record=["exit %d" % rc]))
+    elif name == "win_copy" and os.path.isfile(p["src"]):
+        return dict(changed=True)
     elif name == "win_reboot":
         state["pending"] = False  # Windows drops the volatile key as it starts
         state["restarts"] = state.get("restarts", 0) + 1
