@@ -2,7 +2,10 @@
 rem Tallowick Server 14 v3 update for one server, from an elevated prompt, a
 rem scheduled task or a deployment agent running as SYSTEM.
 rem
-rem   update.cmd [package folder]    (default C:\Updates\TallowickServer14v3Update)
+rem   update.cmd [package folder]
+rem
+rem Without a folder it runs the package that holds it (deploy\ inside it),
+rem else C:\Updates\TallowickServer14v3Update.
 rem
 rem Reads the installed release in the 64-bit registry view and starts
 rem setup.exe only where it applies, quiet and without a restart. Exit codes
@@ -11,7 +14,10 @@ rem setup.exe nor msiexec can give them):
 rem   0          patched now, or already at 14.0.3.301 or later (not started)
 rem   3010, 1641 patched; a restart is needed (3010) or was started (1641)
 rem   16005      Tallowick Server 14 is not installed (not started)
-rem   16042      another release is installed; this update does not apply (not started)
+rem   16042      another release is installed; this update does not apply (not started):
+rem              any DisplayVersion but four dot-separated decimal parts, empty too
+rem   16001      setup.exe gave 1 after this script found an eligible release: it
+rem              was ended from outside (a time-out, taskkill) or disagreed; run it again
 rem   16003      this script failed: the registry unreadable, no setup.exe, or
 rem              setup.exe could not be started
 rem   any other  setup.exe's own code (deploy\README.md)
@@ -19,6 +25,7 @@ rem msiexec's log is appended to, so a retry keeps the failed run's log.
 setlocal EnableExtensions DisableDelayedExpansion
 rem Read with delayed expansion off, so that a "!" in the folder stays.
 set "PKG=%~1"
+if not defined PKG for %%d in ("%~dp0..") do if exist "%%~fd\setup.exe" set "PKG=%%~fd"
 if not defined PKG set "PKG=C:\Updates\TallowickServer14v3Update"
 set "UNINSTALL=HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
 set "KEY=%UNINSTALL%\{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}"
@@ -40,20 +47,23 @@ if errorlevel 1 (
   echo update.cmd: Tallowick Server 14 is not installed
   exit /b 16005
 )
-rem The release, then its parts: reg's line is "DisplayVersion REG_SZ <text>",
-rem read again with the dot as a delimiter too, so that the text is only
-rem ever a loop variable (never parsed as commands).
-set "VER=" & set "V1=" & set "V2=" & set "V3=" & set "V4="
-for /f "tokens=3" %%a in ('reg query "%KEY%" /v DisplayVersion /reg:64') do set "VER=%%a"
-for /f "tokens=3-6 delims=. " %%a in ('reg query "%KEY%" /v DisplayVersion /reg:64') do (
-  set "V1=%%a"
-  set "V2=%%b"
-  set "V3=%%c"
-  set "V4=%%d"
+rem The whole value, blanks and all, possibly empty: reg's line is
+rem "DisplayVersion REG_SZ <text>". The text is only ever a loop variable,
+rem never parsed as commands.
+set "VER="
+for /f "tokens=1,2,*" %%a in ('reg query "%KEY%" /v DisplayVersion /reg:64') do (
+  if /i "%%a"=="DisplayVersion" set "VER=%%c"
 )
-if not defined VER (
-  echo update.cmd: Tallowick Server 14 is not installed
-  exit /b 16005
+rem Its first four parts, read again with the dot and the blank as
+rem delimiters; below, they must make the whole text again.
+set "V1=" & set "V2=" & set "V3=" & set "V4="
+for /f "tokens=1,3-6 delims=. " %%a in ('reg query "%KEY%" /v DisplayVersion /reg:64') do (
+  if /i "%%a"=="DisplayVersion" (
+    set "V1=%%b"
+    set "V2=%%c"
+    set "V3=%%d"
+    set "V4=%%e"
+  )
 )
 rem From here on the folder and the release are only expanded late (!PKG!,
 rem !VER!): cmd has parsed the line by then, so "&", ")" or "^" in them are
@@ -62,9 +72,11 @@ setlocal EnableDelayedExpansion
 if "!VER!"=="14.0.1.204" goto run
 if "!VER!"=="14.0.2.226" goto run
 
-rem 14.0.3.301 or later, compared part by part as numbers. Four parts that
-rem make the whole text again, each a plain number, or no version (IF would
-rem compare text as text): set /a reads a named variable's text as a number.
+rem 14.0.3.301 or later, compared part by part as numbers. Exactly four
+rem parts that make the whole text again, each a plain number, or another
+rem release (IF would compare text as text): set /a reads a named variable's
+rem text as a number.
+if not defined VER goto other
 if not "!V1!.!V2!.!V3!.!V4!"=="!VER!" goto other
 set "BAD="
 for %%p in (V1 V2 V3 V4) do call :number %%p
@@ -112,6 +124,11 @@ echo %DATE% %TIME% setup.exe exited with !CODE!>>"%STARTS%"
 for /f "usebackq delims=" %%l in ("%ERRS%") do (
   echo update.cmd: setup.exe could not be started: %%l
   exit /b 16003
+)
+rem Not "not applicable": this script found an eligible release.
+if "!CODE!"=="1" (
+  echo update.cmd: setup.exe was ended from outside or disagreed: run it again
+  exit /b 16001
 )
 exit /b !CODE!
 

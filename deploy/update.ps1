@@ -8,13 +8,20 @@ Start it as a file, elevated or as SYSTEM:
 
     powershell.exe -NoProfile -ExecutionPolicy Bypass -File update.ps1 [-PackageDir <folder>] [-SignerThumbprint <thumbprint>]
 
+Without -PackageDir it runs the package that holds it (this script in its
+deploy\ folder), else C:\Updates\TallowickServer14v3Update.
+
 setup.exe starts only when its Authenticode signature is valid and, with
 -SignerThumbprint, made by that certificate: setup.exe carries the patch's
 SHA-256 and runs no other patch, so its signature vouches for the package.
 
 With -Command instead of -File, PowerShell turns every exit code but 0 and
 1 into 1. Reads the installed release in the 64-bit registry view, whatever
-the bitness of this PowerShell, and starts setup.exe only where it applies.
+the bitness of this PowerShell (reg.exe /reg:64), and starts setup.exe only
+where it applies. A release is exactly four dot-separated decimal parts;
+any other DisplayVersion, an empty one too, is another release (16042).
+It calls no .NET type, so it runs under ConstrainedLanguage (AppLocker,
+WDAC) as under FullLanguage.
 
 The codes of its own are above Windows' error codes, so that neither
 setup.exe nor msiexec can give them:
@@ -23,6 +30,9 @@ setup.exe nor msiexec can give them:
     3010, 1641 patched; a restart is needed (3010) or was started (1641)
     16005      Tallowick Server 14 is not installed (not started)
     16042      another release is installed; this update does not apply (not started)
+    16001      setup.exe gave 1 after this script found an eligible release: it
+               was ended from outside (a time-out, taskkill) or disagreed; run
+               it again
     16003      this script failed: the registry unreadable, no setup.exe, setup.exe
                not validly signed (or not by the given signer), could not be
                started or gave no exit code
@@ -32,7 +42,7 @@ A 1 from powershell.exe itself means the script did not run (a policy
 refused it, or the file is not there); setup.exe's own 1 comes after the
 line "update.ps1: release ...: starting ...".
 #>
-param([string]$PackageDir = 'C:\Updates\TallowickServer14v3Update', [string]$SignerThumbprint = '')
+param([string]$PackageDir = '', [string]$SignerThumbprint = '')
 
 $ErrorActionPreference = 'Stop'
 # Any error not handled below is this script's failure, never a code of setup.exe.
@@ -41,34 +51,52 @@ trap {
     exit 16003
 }
 
-$uninstall = 'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
+$uninstall = 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
 $log = Join-Path $env:SystemRoot 'Logs\TallowickServer14v3Update.log'
 
-try {
-    $hklm = [Microsoft.Win32.RegistryKey]::OpenBaseKey('LocalMachine', 'Registry64')
-    $entries = $hklm.OpenSubKey($uninstall)
-    if (-not $entries) { throw "cannot read HKLM\$uninstall" }
-    $product = $entries.OpenSubKey('{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}')
-    $release = if ($product) { [string]$product.GetValue('DisplayVersion') } else { '' }
-} catch {
-    Write-Output "update.ps1: cannot read the installed release: $_"
+# reg.exe, not Microsoft.Win32.RegistryKey: ConstrainedLanguage blocks .NET
+# types, and /reg:64 reads the 64-bit view from a 32-bit PowerShell too.
+& reg.exe query $uninstall /reg:64 *> $null
+if ($LASTEXITCODE -ne 0) {
+    Write-Output "update.ps1: cannot read $uninstall"
     exit 16003
 }
-
-if (-not $release) {
+$lines = & reg.exe query "$uninstall\{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}" /v DisplayVersion /reg:64 2> $null
+if ($LASTEXITCODE -ne 0) {
     Write-Output 'update.ps1: Tallowick Server 14 is not installed'
     exit 16005
 }
+# "    DisplayVersion    REG_SZ    <text>", the text possibly empty.
+$release = ''
+foreach ($line in $lines) {
+    if ($line -match '^\s+DisplayVersion\s+REG_\w+\s{0,4}(.*)$') { $release = $Matches[1] }
+}
+
 if ($release -notin '14.0.1.204', '14.0.2.226') {
-    $parsed = $null
-    if ([version]::TryParse($release, [ref]$parsed) -and $parsed -ge [version]'14.0.3.301') {
-        Write-Output "update.ps1: release $release is installed; already patched"
-        exit 0
+    # Exactly four decimal parts and nothing else; compared part by part as numbers.
+    if ($release -match '^(\d{1,9})\.(\d{1,9})\.(\d{1,9})\.(\d{1,9})$') {
+        $parts = @([long]$Matches[1], [long]$Matches[2], [long]$Matches[3], [long]$Matches[4])
+        $patched = @(14, 0, 3, 301)
+        $order = 0
+        for ($i = 0; $i -lt 4 -and $order -eq 0; $i++) {
+            if ($parts[$i] -gt $patched[$i]) { $order = 1 } elseif ($parts[$i] -lt $patched[$i]) { $order = -1 }
+        }
+        if ($order -ge 0) {
+            Write-Output "update.ps1: release $release is installed; already patched"
+            exit 0
+        }
     }
-    Write-Output "update.ps1: release $release is installed; this update does not apply to it"
+    Write-Output "update.ps1: release '$release' is installed; this update does not apply to it"
     exit 16042
 }
 
+# The package that holds this script (deploy\ inside it), else the usual folder.
+if (-not $PackageDir) {
+    $PackageDir = Split-Path -Parent $PSScriptRoot
+    if (-not $PSScriptRoot -or -not (Test-Path -LiteralPath (Join-Path $PackageDir 'setup.exe') -PathType Leaf)) {
+        $PackageDir = 'C:\Updates\TallowickServer14v3Update'
+    }
+}
 $setup = Join-Path $PackageDir 'setup.exe'
 if (-not (Test-Path -LiteralPath $setup -PathType Leaf)) {
     Write-Output "update.ps1: no setup.exe in $PackageDir"
@@ -99,4 +127,9 @@ if ($null -eq $code) {
     exit 16003
 }
 Write-Output "update.ps1: setup.exe exited with $code"
+if ($code -eq 1) {
+    # Not "not applicable": this script found an eligible release.
+    Write-Output 'update.ps1: setup.exe was ended from outside or disagreed: run it again'
+    exit 16001
+}
 exit $code

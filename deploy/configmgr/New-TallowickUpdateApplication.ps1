@@ -18,7 +18,10 @@ as deploy\README.md says, so that no server restarts outside them.
 MaximumRuntimeMins must be shorter than the shortest maintenance window of
 that collection: Configuration Manager does not start a deployment type
 whose maximum run time does not fit in the window. Take the longest run of
-setup.exe on a pilot server (AppEnforce.log) twice over, at least 15.
+setup.exe on a pilot server (AppEnforce.log) twice over, at least 15. It
+does not end setup.exe: past it the client stops waiting and reports the
+deployment failed, while setup.exe and msiexec run on to their end; the
+next evaluation's detection then finds the server patched or not.
 
 Run again, it changes nothing: it stops before it creates anything when the
 application exists, or when a global condition of that name reads another
@@ -41,10 +44,13 @@ $detection = New-CMDetectionClauseRegistryKeyValue -Hive LocalMachine -Is64Bit `
     -KeyName $key -ValueName DisplayVersion -PropertyType Version -Value `
     -ExpressionOperator GreaterEquals -ExpectedValue '14.0.3.301'
 
-# Applies: DisplayVersion exactly one of the two eligible releases. Without
-# -Is64Bit a registry global condition reads the 32-bit view, where no
-# server has the value, and the application never runs.
-$conditionName = 'Tallowick Server 14 release'
+# Applies: DisplayVersion, read as a version, 14.0.1.204 or later, so that
+# a server the patch has updated still meets it and counts as installed,
+# never as "not applicable" beside servers without the product. setup.exe
+# itself refuses a release it does not apply to. Without -Is64Bit a
+# registry global condition reads the 32-bit view, where no server has the
+# value, and the application never runs.
+$conditionName = 'Tallowick Server 14 release, as a version'
 if (Get-CMApplication -Name $ApplicationName -Fast) {
     throw "An application named '$ApplicationName' exists: nothing was created. Remove it " +
         '(Remove-CMApplication) or pass another -ApplicationName.'
@@ -59,10 +65,10 @@ if ($condition) {
     $setting = $xml.SelectSingleNode("//*[local-name()='SimpleSetting']")
     $same = $source -and $setting -and $source.Hive -eq 'HKEY_LOCAL_MACHINE' -and
         $source.Is64Bit -eq 'true' -and $source.Key -eq $key -and
-        $source.ValueName -eq 'DisplayVersion' -and $setting.DataType -eq 'String'
+        $source.ValueName -eq 'DisplayVersion' -and $setting.DataType -eq 'Version'
     if (-not $same) {
         throw "A global condition named '$conditionName' exists and does not read " +
-            "DisplayVersion of HKLM\$key, 64-bit, as a string: nothing was created. Rename it."
+            "DisplayVersion of HKLM\$key, 64-bit, as a version: nothing was created. Rename it."
     }
 }
 
@@ -71,11 +77,11 @@ try {
     if (-not $condition) {
         $condition = New-CMGlobalConditionRegistryValue -Name $conditionName -DeviceType Windows `
             -RegistryHive LocalMachine -Is64Bit $true -KeyName $key -ValueName DisplayVersion `
-            -DataType String
+            -DataType Version
         $made += { Remove-CMGlobalCondition -Name $conditionName -Force }
     }
-    $requirement = $condition | New-CMRequirementRuleCommonValue -RuleOperator OneOf `
-        -Value1 '14.0.1.204', '14.0.2.226'
+    $requirement = $condition | New-CMRequirementRuleCommonValue -RuleOperator GreaterEquals `
+        -Value1 '14.0.1.204'
 
     New-CMApplication -Name $ApplicationName -Publisher 'Tallowick' -SoftwareVersion '14.0.3.301' |
         Out-Null
@@ -103,9 +109,14 @@ try {
     Add-CMDeploymentTypeReturnCode -InputObject $type -ReturnCode 33 -CodeType FastRetry `
         -Name 'Package locked' -Description 'Another program locked the patch package or SHA256SUMS'
 } catch {
-    # Whatever this run made goes again, so that the next run starts clean.
-    foreach ($undo in $made) { & $undo }
-    throw
+    # Whatever this run made goes again, so that the next run starts clean;
+    # an undo that fails is said and the others still run, and the error
+    # that stopped the run is the one thrown.
+    $first = $_
+    foreach ($undo in $made) {
+        try { & $undo } catch { Write-Warning "Could not undo ($undo): $_" }
+    }
+    throw $first
 }
 
 Write-Output "Created '$ApplicationName'. Distribute its content, then deploy it to a server"

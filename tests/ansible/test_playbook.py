@@ -11,19 +11,22 @@ import unittest
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-NEW, OLD, JUNK = "14.0.3.301", "14.0.2.226", "14.0.x"
+NEW, OLD, JUNK = "14.0.3.301", "14.0.2.226", "14.0.3"
 # Host: DisplayVersion or None, setup.exe's codes in turn, a restart pending.
-HOSTS = {"ok": (OLD, [0], False), "busy": ("14.0.1.204", [1618, 0], False),
+HOSTS = {"ok": (OLD, [0], False), "busy": ("14.0.1.204", [1618, 32, 33, 0], False),
          "patched": (NEW, [0], False), "absent": (None, [0], False), "junk": (JUNK, [0], False),
          "pending": (NEW, [0], True), "restart": (OLD, [3010], False),
-         "fails": (OLD, [1603], False), "late": (OLD, [0], False)}
+         "fails": (OLD, [1603], False), "late": (OLD, [0], False),
+         "lost": (OLD, [3010], False), "waiting": (OLD, [0], False)}
+# Lost once setup.exe has run; waiting for a restart another change asked for.
+EXTRA = {"lost": {"lost": True}, "waiting": {"windows_pending": True}}
 # junk fails alone first; then ok busy | patched absent | pending | restart fails | late
 BATCHES = [2, 2, 1, 2, 1]
 RESTART = ["-e", "restart_after_update=true"]
 # Options, the play's exit, and hosts' release, setup.exe runs, restarts,
 # restart still pending and failure afterwards.
 RUNS = [
-    (RESTART, 2, {"ok": (NEW, 1, 0, False, False), "busy": (NEW, 2, 0, False, False),
+    (RESTART, 2, {"ok": (NEW, 1, 0, False, False), "busy": (NEW, 4, 0, False, False),
                   "patched": (NEW, 0, 0, False, False), "absent": (None, 0, 0, False, False),
                   "junk": (JUNK, 0, 0, False, True), "pending": (NEW, 0, 1, False, False),
                   "restart": (NEW, 1, 1, False, False), "fails": (OLD, 1, 0, False, True),
@@ -35,6 +38,12 @@ RUNS = [
     # Not the vendor's signature on setup.exe: not started, the rollout stops.
     (["-e", "signer_thumbprint=0123ABCD"], 2, {"ok": (OLD, 0, 0, False, True),
                                                "late": (OLD, 0, 0, False, False)}),
+    # A lost host stops the next batch, its 3010 marked; a pending restart comes first.
+    (["--limit", "ok,lost,waiting", "-e", '{"rollout_batch": [2]}'], 4,
+     {"ok": (NEW, 1, 0, False, False), "lost": (NEW, 1, 0, True, False),
+      "waiting": (OLD, 0, 0, False, False)}),
+    (["--limit", "waiting"] + RESTART, 0, {"waiting": (NEW, 1, 1, False, False)}),
+    (["--limit", "waiting"], 2, {"waiting": (OLD, 0, 0, False, True)}),
     (["--check", "--limit", "!junk"] + RESTART, 0,
      {h: (v, 0, 0, p, False) for h, (v, _, p) in HOSTS.items() if h != "junk"}),
 ]
@@ -50,15 +59,18 @@ def play(options, folder):
     for name, (release, codes, pending) in HOSTS.items():
         (folder / name).mkdir()
         (folder / name / "state.json").write_text(json.dumps(
-            {"release": release, "setup": codes, "pending": pending, "calls": []}))
+            dict({"release": release, "setup": codes, "pending": pending, "calls": []},
+                 **EXTRA.get(name, {}))))
         shim = folder / name / "python"  # the host's interpreter names its state
         shim.write_text('#!/bin/sh\nSTANDIN_HOST=%s STANDIN_REAL_MODULES=%s exec %s "$@"\n'
                         % (folder / name, real, python))
         shim.chmod(0o755)
-        inventory.append("%s ansible_connection=local ansible_python_interpreter=%s" % (name, shim))
+        inventory.append("%s ansible_connection=flaky ansible_host=%s ansible_python_interpreter=%s"
+                         % (name, folder / name, shim))
     (folder / "inventory").write_text("\n".join(inventory) + "\n")
     (folder / "package.zip").write_bytes(b"PK\5\6" + bytes(18))
     env = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=str(HERE / "collections"),
+               ANSIBLE_CONNECTION_PLUGINS=str(HERE / "connection_plugins"),
                ANSIBLE_STDOUT_CALLBACK="json", ANSIBLE_LOCAL_TEMP=str(folder / "tmp"),
                ANSIBLE_REMOTE_TEMP=str(folder / "tmp"))
     run = subprocess.run([ansible, "-i", str(folder / "inventory"),

@@ -23,6 +23,10 @@ class UpdateCmd(MachineTest):
             ("Upd", "14.0.x.1", "setup.exe", 0, 16042),  # no version, never "already patched"
             ("Upd", None, "setup.exe", 0, 16005),        # not installed
             ("Upd", "14.0.0.99", "setup.exe", 0, 16042),  # another release
+            ("Upd", "14.0.2.400", "setup.exe", 0, 16042),  # older than the patch
+            ("Upd", "14.0.3.301 junk", "setup.exe", 0, 16042),  # four parts and nothing else
+            ("Upd", "14.0.2.226 beta", "setup.exe", 0, 16042),
+            ("Upd", "", "setup.exe", 0, 16042),
             (odd, "14.0.2.226", "setup.exe", 0, 1605),
             (odd, "14.0.2.226", "no program", 0, 16003),  # cmd cannot start it
             (odd, "14.0.2.226", None, 0, 16003),
@@ -37,7 +41,7 @@ class UpdateCmd(MachineTest):
                 shutil.copyfile(wb.ROOT / "deploy" / "update.cmd", package / "update.cmd")
                 if setup == "no program":
                     (package / "setup.exe").write_bytes(b"MZ, but no program")
-                if version:
+                if version is not None:
                     wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", version)
                 run = wb.run_setup('C:\\windows\\system32\\cmd.exe /c ""C:\\%s\\update.cmd" "C:\\%s""'
                                    % (folder, folder), standin_exit=installer, cwd="C:\\")
@@ -47,8 +51,16 @@ class UpdateCmd(MachineTest):
                 self.assertFalse(mark.exists(), "update.cmd ran calc.exe")
                 if started:  # quiet, no restart, msiexec's log appended to
                     self.assertIn(" /qn /norestart /l*v+ ", run.command_line)
+        # With no folder, the package that holds it in deploy\, from any current folder.
+        package = wb.make_package(wb.DRIVE_C / "Pk&calc Upd\u00e9)")
+        (package / "deploy").mkdir(exist_ok=True)
+        wb.reg_set_text(wb.UNINSTALL_KEY, "DisplayVersion", "14.0.2.226")
+        shutil.copyfile(wb.ROOT / "deploy" / "update.cmd", package / "deploy" / "update.cmd")
+        run = wb.run_setup('C:\\windows\\system32\\cmd.exe /c ""C:\\%s\\deploy\\update.cmd""' % odd,
+                           cwd="C:\\")
+        self.assertEqual((run.exit_code, wb.PACKAGE_NAME in run.command_line), (1605, True), run)
         # Every start is kept, with what came of it: none is emptied by the next.
-        self.assertEqual(starts.read_text("cp1252").count("exited with"), 4)
+        self.assertEqual(starts.read_text("cp1252").count("exited with"), 5)
 
 if __name__ == "__main__":
     unittest.main()

@@ -31,6 +31,8 @@ def act(name, p, state, check):
             return dict(exists=state["release"] is not None, value=state["release"])
         if p["path"].endswith("\\TallowickServer14v3Update.RestartPending") and not p["name"]:
             return dict(exists=state["pending"])
+        if p["path"].endswith(("RebootPending", "RebootRequired", "Session Manager")):
+            return dict(exists=state.get("windows_pending", False) and "RebootPending" in p["path"])
     elif check:  # a script without ShouldProcess, a copy and a restart are only reported
         return dict(changed=True)
     elif name == "win_powershell" and sorted(p["parameters"]) in (["Path"], ["Folder", "Parent", "Zip"]):
@@ -50,11 +52,13 @@ def act(name, p, state, check):
         state["pending"] = state["pending"] or rc == 3010  # marked in the same step
         if rc in (0, 3010, 1641):
             state["release"] = PATCHED
+        if state.get("lost"):  # the connection drops as the step returns
+            open(os.path.join(os.environ["STANDIN_HOST"], "lost"), "w").close()
         return dict(changed=True, result=dict(rc=rc, record=["exit %d" % rc]))
     elif name == "win_copy" and os.path.isfile(p["src"]):
         return dict(changed=True)
     elif name == "win_reboot":
-        state["pending"] = False  # Windows drops the volatile key as it starts
+        state["pending"] = state["windows_pending"] = False  # Windows drops them as it starts
         state["restarts"] = state.get("restarts", 0) + 1
         return dict(changed=True, rebooted=True)
     return dict(failed=True, msg="this test does not know that call: %s" % p)
