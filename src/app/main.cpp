@@ -157,7 +157,10 @@ unsigned long update_run(const wchar_t* command_line) {
     // check below refuses with its own code and changes nothing.
     // Where nobody can see a window, msiexec's wizard or closing box would
     // wait for a click until a deployment tool's time-out.
-    if (!boxes_can_be_seen(false) && waits_for_a_person(options)) return kExitCommandTooLong;
+    if (!boxes_can_be_seen(false) && waits_for_a_person(options)) {
+        record_code("refused", kExitCommandTooLong);
+        return kExitCommandTooLong;
+    }
     // msiexec's help would wait for a click; another operation is not this patch.
     if (asks_another_operation(options))
         return refuse(kExitCommandTooLong, quiet, forwarded, nullptr);

@@ -226,6 +226,11 @@ class Matrix(MachineTest):
             self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True)
             self.assertEqual((made / wb.RUN_LOG.name).exists(), not logs.exists())
             clear()
+        logs.mkdir()  # past 1 MiB: moved to the .old file, a new one begun
+        wb.RUN_LOG.write_bytes(b"x" * (1 << 20))
+        self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True)
+        self.assertEqual((os.path.getsize(str(wb.RUN_LOG) + ".old"),
+                          wb.RUN_LOG.read_bytes().count(b" start: ")), (1 << 20, 1))
 
     def test_stale_directory_itself_a_link(self):
         shutil.rmtree(stale(SRV, 1))
