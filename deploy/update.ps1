@@ -56,13 +56,19 @@ $log = Join-Path $env:SystemRoot 'Logs\TallowickServer14v3Update.log'
 
 # reg.exe, not Microsoft.Win32.RegistryKey: ConstrainedLanguage blocks .NET
 # types, and /reg:64 reads the 64-bit view from a 32-bit PowerShell too.
+# Windows PowerShell 5.1 turns a native program's redirected error text into
+# error records, which 'Stop' would make this script's failure.
+$ErrorActionPreference = 'Continue'
 & reg.exe query $uninstall /reg:64 *> $null
-if ($LASTEXITCODE -ne 0) {
+$readable = $LASTEXITCODE -eq 0
+$lines = & reg.exe query "$uninstall\{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}" /v DisplayVersion /reg:64 2> $null
+$installed = $LASTEXITCODE -eq 0
+$ErrorActionPreference = 'Stop'
+if (-not $readable) {
     Write-Output "update.ps1: cannot read $uninstall"
     exit 16003
 }
-$lines = & reg.exe query "$uninstall\{5B1E9C47-2A83-4D6F-9E05-71C4A8D2B39F}" /v DisplayVersion /reg:64 2> $null
-if ($LASTEXITCODE -ne 0) {
+if (-not $installed) {
     Write-Output 'update.ps1: Tallowick Server 14 is not installed'
     exit 16005
 }
