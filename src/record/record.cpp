@@ -71,7 +71,7 @@ size_t record_line(wchar_t* line, size_t cap, const RecordTime& time, unsigned l
         }
         if (detail[n] != 0) {
             // Never half a surrogate pair: UTF-8 has no form for one.
-            if (detail[n] >= 0xDC00 && detail[n] <= 0xDFFF) --out.used;
+            if ((detail[n] & 0xFC00) == 0xDC00) --out.used;
             out.room = cap;
             put_narrow(&out, kCutMark);
         }

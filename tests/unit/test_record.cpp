@@ -21,7 +21,9 @@ TEST(RecordLine, OneWholeLinePerEventWhateverTheDetail) {
         const wchar_t* line;
     } cases[] = {
         {"1603", nullptr, 100, L"2026-12-08T21:04:03.007Z 4242 exit 1603\r\n"},
-        {nullptr, L"/qn\r\nforged", 100, L"2026-12-08T21:04:03.007Z 4242 exit: /qn??forged\r\n"},
+        {nullptr, L"/qn /x\r\nforged", 100,
+         L"2026-12-08T21:04:03.007Z 4242 exit: /qn /x??forged\r\n"},
+        {nullptr, nullptr, 20, L"2026-12-08T\r\n"},  // never past the buffer, whatever the cap
         {nullptr, long_detail, 50, L"2026-12-08T21:04:03.007Z 4242 exit: aaaa [cut]\r\n"},
         {nullptr, L"", 9, L""},
     };
