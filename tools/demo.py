@@ -182,6 +182,9 @@ def demo():
     say("  setup.exe exit code: %s (%s), after %.1f s" % (
         run.exit_code, MEANINGS.get(run.exit_code, "msiexec's own code"),
         time.perf_counter() - start))
+    say("  what it added to its record, C:\\Windows\\Logs\\%s:" % wb.RUN_LOG.name)
+    for line in run.log or ["(nothing: the record lost earlier lines, or was not written)"]:
+        say("    " + line)
     say()
     report("After:", trees)
     say("  kept beside the stale tree: %s" % (
@@ -189,7 +192,8 @@ def demo():
     ok = (ok and run.exit_code == 0 and wb.version_string() == "14.0.3.301"
           and wb.installed_version() == "14.0.3.301"
           and wb.installed_file_first_line() == "Tallowick Server 14.0.3.301"
-          and not any(t.exists() or wb.aside(t).exists() for t in trees))
+          and not any(t.exists() or wb.aside(t).exists() for t in trees)
+          and bool(run.log) and run.log[-1].endswith(" exit 0"))
 
     say()
     say("Running again on the patched server, quietly: %s" % command)
