@@ -97,10 +97,13 @@ if ($release -notin '14.0.1.204', '14.0.2.226') {
 }
 
 # The package that holds this script (deploy\ inside it), else the usual folder.
+# Split-Path and Join-Path stop on an empty path: a script run from a root
+# folder, or not from a file, has no package around it.
 if (-not $PackageDir) {
-    $PackageDir = Split-Path -Parent $PSScriptRoot
-    if (-not $PSScriptRoot -or -not (Test-Path -LiteralPath (Join-Path $PackageDir 'setup.exe') -PathType Leaf)) {
-        $PackageDir = 'C:\Updates\TallowickServer14v3Update'
+    $PackageDir = 'C:\Updates\TallowickServer14v3Update'
+    $holder = if ($PSScriptRoot) { Split-Path -Parent $PSScriptRoot } else { '' }
+    if ($holder -and (Test-Path -LiteralPath (Join-Path $holder 'setup.exe') -PathType Leaf)) {
+        $PackageDir = $holder
     }
 }
 $setup = Join-Path $PackageDir 'setup.exe'

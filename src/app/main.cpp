@@ -109,8 +109,7 @@ unsigned long refuse(unsigned long code, bool quiet, const wchar_t* forwarded,
 
 // A stale folder that stopped the run, named in the box.
 unsigned long refuse_folder(unsigned long code, bool quiet, const wchar_t* path) {
-    char digits[12];
-    record("refused", decimal_text(code, digits), path);
+    record_code("refused", code, path);
     FolderAdvice advice = folder_advice(code);
     if (boxes_can_be_seen(quiet)) show_refusal(code, advice.before, path, advice.after);
     return code;
@@ -158,8 +157,7 @@ unsigned long update_run(const wchar_t* command_line) {
     // Where nobody can see a window, msiexec's wizard or closing box would
     // wait for a click until a deployment tool's time-out.
     if (!boxes_can_be_seen(false) && waits_for_a_person(options)) {
-        record_code("refused", kExitCommandTooLong);
-        return kExitCommandTooLong;
+        return refuse(kExitCommandTooLong, quiet, forwarded, nullptr);
     }
     // msiexec's help would wait for a click; another operation is not this patch.
     if (asks_another_operation(options))

@@ -32,4 +32,4 @@ RecordUse record_use(unsigned long attributes, unsigned long links, unsigned lon
 // Windows edges (record_win.cpp).
 void open_run_record();
 void record(const char* what, const char* note = nullptr, const wchar_t* detail = nullptr);
-void record_code(const char* what, unsigned long code);
+void record_code(const char* what, unsigned long code, const wchar_t* detail = nullptr);

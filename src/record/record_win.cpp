@@ -13,6 +13,8 @@ namespace {
 // The file this run appends to; NULL when there is none.
 HANDLE g_record;
 
+const size_t kPathChars = MAX_PATH + 64;
+
 // Appending only: Windows writes every line at the end of the file, also
 // while another run appends to it. Opened as a reparse point, so a link at
 // the name is seen as one, never followed.
@@ -29,21 +31,20 @@ HANDLE open_appending(const wchar_t* path, BY_HANDLE_FILE_INFORMATION* info) {
 }  // namespace
 
 void open_run_record() {
-    wchar_t path[MAX_PATH + 64];
-    wchar_t old_path[MAX_PATH + 64];
+    wchar_t path[kPathChars];
+    wchar_t old_path[kPathChars];
     UINT length = GetSystemWindowsDirectoryW(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !text_append(path, MAX_PATH + 64, L"\\Logs")) return;
+    if (length == 0 || length >= MAX_PATH || !text_append(path, kPathChars, L"\\Logs")) return;
     CreateDirectoryW(path, NULL);
     // A mount point or link in place of the folder would carry the lines
-    // elsewhere.
+    // elsewhere. (A file there fails the open below.)
     DWORD folder = GetFileAttributesW(path);
-    if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (folder & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-        !text_append(path, MAX_PATH + 64, L"\\TallowickServer14v3Update.setup.log")) {
+    if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        !text_append(path, kPathChars, L"\\TallowickServer14v3Update.setup.log")) {
         return;
     }
-    text_copy(old_path, MAX_PATH + 64, path);
-    text_append(old_path, MAX_PATH + 64, L".old");
+    text_copy(old_path, kPathChars, path);
+    text_append(old_path, kPathChars, L".old");
     for (int attempt = 0; attempt < 2; ++attempt) {
         BY_HANDLE_FILE_INFORMATION info;
         HANDLE file = open_appending(path, &info);
@@ -77,7 +78,7 @@ void record(const char* what, const char* note, const wchar_t* detail) {
     if (size > 0) WriteFile(g_record, bytes, static_cast<DWORD>(size), &written, NULL);
 }
 
-void record_code(const char* what, unsigned long code) {
+void record_code(const char* what, unsigned long code, const wchar_t* detail) {
     char digits[12];
-    record(what, decimal_text(code, digits));
+    record(what, decimal_text(code, digits), detail);
 }

@@ -118,16 +118,14 @@ unsigned long file_digest(HANDLE file, unsigned char* block, unsigned char* dige
 // The last 32 bytes of the image's headers, zeros past the section table
 // that Windows maps with the image: tools/package writes the patch's
 // digest there before signing, so one signature vouches for setup.exe and
-// the patch it ships, at no cost in size. Read through volatile: the
-// compiler must not take the bytes for what the linker wrote.
+// the patch it ships, at no cost in size.
 extern "C" const unsigned char __ImageBase[];  // the linker's: the image's first byte
 
 void stamped_digest(unsigned char* digest) {
     const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(__ImageBase);
     const IMAGE_NT_HEADERS* headers =
         reinterpret_cast<const IMAGE_NT_HEADERS*>(__ImageBase + dos->e_lfanew);
-    const volatile unsigned char* stamp =
-        __ImageBase + headers->OptionalHeader.SizeOfHeaders - kDigestBytes;
+    const unsigned char* stamp = __ImageBase + headers->OptionalHeader.SizeOfHeaders - kDigestBytes;
     for (size_t i = 0; i < kDigestBytes; ++i) digest[i] = stamp[i];
 }
 
