@@ -194,7 +194,6 @@ unsigned long update_run(const wchar_t* command_line) {
         return refuse_folder(trees.refusal, quiet, trees.path);
     }
     unsigned long code = resume_and_wait(&process);
-    record_code("msiexec exit", code);
     bool patched = installer_succeeded(code) && installer_confirms(package_path, *was);
     if (installer_succeeded(code)) {
         record(patched ? "patch confirmed by the installer"

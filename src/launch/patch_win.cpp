@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "../common/exit_codes.h"
+#include "../record/record.h"
 #include "busy.h"
 #include "patch_win.h"
 
@@ -178,7 +179,10 @@ unsigned long resume_and_wait(PatchProcess* process) {
         // Running now: the installer outlives setup.exe, as it always did.
         if (process->job != NULL)
             set_job_limits(process->job, JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
-        code = installer_exit_code(wait_for_exit(process->info.hProcess));
+        DWORD ended = wait_for_exit(process->info.hProcess);
+        // As it ended, before 1 is read as 1603: the record says what msiexec said.
+        record_code("msiexec exit", ended);
+        code = installer_exit_code(ended);
     }
     if (process->job != NULL) CloseHandle(process->job);
     CloseHandle(process->info.hThread);

@@ -174,8 +174,9 @@ class StaleRemoval(MachineTest):
                 wb.wine(["reg", "add", "HKLM\\" + wb.SERVICES_KEY, "/v", "InstallLocation",
                          "/d", install, "/f"], lang="C.UTF-8")
                 wb.make_tree(stale(install + "\\", 0), TREE)
-                self.run_update(None)
+                run = self.run_update(None)
                 self.assertFalse(stale(install + "\\", 0).exists())
+                self.assertIn("installation folder: " + install, "\n".join(run.log))  # in UTF-8
                 os.system("rm -rf '%s'" % wb.c_path(install))
 
     def test_only_what_is_ours_moves_and_a_held_tree_refuses(self):

@@ -4,6 +4,7 @@ code), no hang, nothing outside the two stale trees deleted (a decoy tree's
 checksum, before and after), and whether the installer was started."""
 
 import os
+from pathlib import Path
 import shutil
 import subprocess
 import threading
@@ -228,6 +229,7 @@ class Matrix(MachineTest):
             clear()
         logs.mkdir()  # past 1 MiB: moved to the .old file, a new one begun
         wb.RUN_LOG.write_bytes(b"x" * (1 << 20))
+        Path(str(wb.RUN_LOG) + ".old").write_bytes(b"the one before")
         self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True)
         self.assertEqual((os.path.getsize(str(wb.RUN_LOG) + ".old"),
                           wb.RUN_LOG.read_bytes().count(b" start: ")), (1 << 20, 1))

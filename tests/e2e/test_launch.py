@@ -1,6 +1,7 @@
 """The patch launch end to end: what the installer is started with, where,
 and the exit code that the updater hands back."""
 
+import datetime
 import os
 import re
 import shutil
@@ -79,9 +80,10 @@ class Launch(MachineTest):
                 events = [line.split(" ", 2)[2] for line in run.log]
                 self.assertTrue(all(re.match(r"\d{4}(-\d\d){2}T(\d\d:){2}\d\d\.\d{3}Z \d+ ", line)
                                     for line in run.log), run.log)
-                self.assertEqual([e for e in events if e.startswith(("options", "tree", "exit"))],
+                self.assertEqual([e for e in events if e.startswith(("options", "tree", "exit", "msi"))],
                                  ["options: /qn", "tree moved aside: twk",
-                                  "tree moved aside: admin-console", "tree %s: twk" % settled,
+                                  "tree moved aside: admin-console", "msiexec exit %d" % code,
+                                  "tree %s: twk" % settled,
                                   "tree %s: admin-console" % settled, "exit %d" % reported])
         # A file put at a tree's name meanwhile is never replaced: that tree stays aside.
         shutil.rmtree(wb.DRIVE_C / "Srv", ignore_errors=True)
@@ -101,8 +103,8 @@ class Launch(MachineTest):
                 package = wb.make_package(UPD, sums=sums)
                 run = wb.run_setup("C:\\Upd\\setup.exe /qn", extra_env={"STANDIN_PROBE": "1"})
                 self.assertExit(run, 0)
-                self.assertEqual((run.record["write"], run.record["rename"], run.record["read"]),
-                                 ("32", "32", "0"), run)  # ERROR_SHARING_VIOLATION
+                self.assertEqual((run.record["write"], run.record["rename"], run.record["read"],
+                                  run.record["record"]), ("32", "32", "0", "0"), run)
                 with wb.held_open(wb.win(package / "Files" / wb.PACKAGE_NAME)):
                     pass  # released: another process may hold it alone again
 
@@ -222,8 +224,10 @@ class NothingDestroyedWhenThePatchCannotRun(MachineTest):
         # Never handed to Wine's msi.dll: it would call the cut patch applicable.
         whole = wb.patch_package().read_bytes()
         wb.make_package(UPD, msp=whole[:len(whole) // 2], sums=True)
-        run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", extra_env={"TZ": "Asia/Tokyo"})
         self.assertExit(run, 1636)
+        stamp = datetime.datetime.strptime(run.log[0][:23], "%Y-%m-%dT%H:%M:%S.%f")  # UTC, not Tokyo's
+        self.assertLess(abs(datetime.datetime.utcnow() - stamp), datetime.timedelta(hours=1))
         self.assertNotLaunched(run)
         self.assertTreesKept()
         self.assertEqual([line.split(" ", 2)[2] for line in run.log[-2:]],

@@ -9,7 +9,8 @@
 //   STANDIN_MAKE    a file to write "new" to as it starts
 //   STANDIN_CHECK   paths, separated by '|', whose existence is recorded
 //   STANDIN_PROBE   when set: tries to open the package for writing, to
-//                   rename it and to read it, and records each error (0: it worked)
+//                   rename it and to read it, and setup.exe's record for all
+//                   three, and records each error (0: it worked)
 #include "support.h"
 
 #include <msi.h>
@@ -44,6 +45,13 @@ std::string probe(const std::wstring& package) {
         CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     out += error_line("read", r != INVALID_HANDLE_VALUE);
     if (r != INVALID_HANDLE_VALUE) CloseHandle(r);
+    // setup.exe's record, held by it meanwhile: a reader, another run appending
+    // and one moving it to .old must all get in.
+    HANDLE log =
+        CreateFileW(L"C:\\windows\\Logs\\TallowickServer14v3Update.setup.log",
+                    GENERIC_READ | FILE_APPEND_DATA | DELETE, all, NULL, OPEN_EXISTING, 0, NULL);
+    out += error_line("record", log != INVALID_HANDLE_VALUE);
+    if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
     return out;
 }
 
