@@ -201,7 +201,9 @@ class StaleRemoval(MachineTest):
                     run = wb.run_setup("C:\\Upd\\setup.exe", standin_exit=1603)
                 self.assertEqual((run.exit_code, run.launched), (code, False), run)
                 self.assertEqual([wb.tree_digest(t.parent) for t in (twk, console)], before)
-                self.assertIn(wb.win(named), run.box["text"])
+                self.assertIn(("setup.exe did not put %s there: " if code == 183 else
+                               "A program holds %s (the server's") % wb.win(named), run.box["text"])
+                self.assertIn(" refused %d: %s" % (code, wb.win(named)), "\n".join(run.log))
 
     def test_missing_key_or_trees_still_launch(self):
         wb.reg_delete(wb.SERVICES_KEY)

@@ -3,6 +3,7 @@ and the exit code that the updater hands back."""
 
 import datetime
 import os
+import pwd
 import re
 import shutil
 import unittest
@@ -80,8 +81,9 @@ class Launch(MachineTest):
                 events = [line.split(" ", 2)[2] for line in run.log]
                 self.assertTrue(all(re.match(r"\d{4}(-\d\d){2}T(\d\d:){2}\d\d\.\d{3}Z \d+ ", line)
                                     for line in run.log), run.log)
-                self.assertEqual([e for e in events if e.startswith(("options", "tree", "exit", "msi"))],
-                                 ["options: /qn", "tree moved aside: twk",
+                self.assertEqual([e for e in events if e.startswith(("opt", "user", "tree", "exit", "msi"))],
+                                 ["options: /qn", "user: " + pwd.getpwuid(os.getuid()).pw_name,
+                                  "tree moved aside: twk",
                                   "tree moved aside: admin-console", "msiexec exit %d" % code,
                                   "tree %s: twk" % settled,
                                   "tree %s: admin-console" % settled, "exit %d" % reported])
