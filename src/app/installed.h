@@ -14,8 +14,10 @@ const int kEqual = 1;
 const int kInstalledGreater = 2;
 const int kInstalledSmaller = -1;
 
-// Byte-wise, unsigned, up to and including the terminating zero; no numeric
-// reading of the dotted parts.
+// Equal only byte for byte; otherwise greater or smaller by the numbers of
+// the dotted parts, compared part by part (a missing part is 0). kNoData when
+// either is not one to four decimal parts, or they differ only in spelling.
+const int kReleaseParts = 4;
 int compare_version(const char* installed, const char* expected);
 
 // Windows edges (installed_win.cpp).

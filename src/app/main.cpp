@@ -79,6 +79,9 @@ unsigned long check_and_create(ReleaseSource release, HANDLE package, const wcha
                                PatchProcess* process) {
     unsigned char stamp[kDigestBytes];
     stamped_digest(stamp);
+    record(digest_stamped(stamp) ? "package checked against the digest stamped in setup.exe"
+                                 : "package checked by SHA256SUMS alone: a developer's build",
+           nullptr, package_path);
     unsigned long refused = check_package_whole(sums_path, package, kListedPackage, stamp);
     // A package known to be cut short never reaches msi.dll, which may hang
     // or crash on one.
@@ -115,7 +118,8 @@ unsigned long refuse_folder(unsigned long code, bool quiet, const wchar_t* path)
     return code;
 }
 
-unsigned long update_run(const wchar_t* command_line) {
+// lock: what taking the run's lock returned.
+unsigned long update_run(const wchar_t* command_line, unsigned long lock) {
     // The module's own path, not the command line's first word: that is
     // whatever the parent wrote there, and may be relative or no path at all.
     wchar_t program[kPackageCapacity];
@@ -132,6 +136,13 @@ unsigned long update_run(const wchar_t* command_line) {
     wchar_t user[UNLEN + 1];
     DWORD user_chars = UNLEN + 1;
     if (GetUserNameW(user, &user_chars)) record("user", nullptr, user);
+    // Another run holds the lock, or a killed run's msiexec still runs: its
+    // trees are that run's, moved back or removed as it ends.
+    if (lock != ERROR_SUCCESS) return refuse(lock_failure_code(lock), quiet, forwarded, nullptr);
+    if (earlier_installer_runs(kAsideRecordKey)) {
+        record("an earlier run's installer still runs");
+        return refuse(kExitInstallRunning, quiet, forwarded, nullptr);
+    }
     wchar_t package_dir[kPackageCapacity];
     bool payload_ready =
         resolve_package_directory(program, package_dir) &&
@@ -157,12 +168,12 @@ unsigned long update_run(const wchar_t* command_line) {
     // Where nobody can see a window, msiexec's wizard or closing box would
     // wait for a click until a deployment tool's time-out.
     if (!boxes_can_be_seen(false) && waits_for_a_person(options)) {
-        return refuse(kExitCommandTooLong, quiet, forwarded, nullptr);
+        return refuse(kExitCommandRefused, quiet, forwarded, nullptr);
     }
     // msiexec's help would wait for a click; another operation is not this patch.
     if (asks_another_operation(options))
-        return refuse(kExitCommandTooLong, quiet, forwarded, nullptr);
-    if (tail == nullptr) return refuse(kExitCommandTooLong, quiet, forwarded, nullptr);
+        return refuse(kExitCommandRefused, quiet, forwarded, nullptr);
+    if (tail == nullptr) return refuse(kExitCommandRefused, quiet, forwarded, nullptr);
     wchar_t package_path[kFilePathCapacity];
     wchar_t sums_path[kFilePathCapacity];
     if (!payload_ready ||
@@ -175,6 +186,12 @@ unsigned long update_run(const wchar_t* command_line) {
     HANDLE package = INVALID_HANDLE_VALUE;
     PatchProcess process;
     unsigned long refused = hold_package(package_path, &package);
+    // msiexec opens the package again by path: it gets the held file's own
+    // one, so a link on the way re-pointed after the checks cannot hand it
+    // another file.
+    if (refused == ERROR_SUCCESS && !held_package_path(package, package_path)) {
+        refused = kExitPathTooLong;
+    }
     if (refused == ERROR_SUCCESS) {
         refused = check_and_create(release, package, package_path, sums_path, forwarded, &process);
     }
@@ -193,6 +210,7 @@ unsigned long update_run(const wchar_t* command_line) {
         CloseHandle(package);
         return refuse_folder(trees.refusal, quiet, trees.path);
     }
+    record_installer(kAsideRecordKey, process.info.hProcess);
     unsigned long code = resume_and_wait(&process);
     bool patched = installer_succeeded(code) && installer_confirms(package_path, *was);
     if (installer_succeeded(code)) {
@@ -215,10 +233,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before anything loads a DLL: the program runs elevated from folders
     // that anyone may have written to.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // One run at a time, from the first record line to the last; only the
+    // run that holds the lock may start a new record file.
+    unsigned long lock = take_run_lock();
+    open_run_record(lock == ERROR_SUCCESS);
     // The tail is taken from the wide process command line by our own rule:
     // a narrow one has lost what the ANSI code page cannot hold.
-    open_run_record();
-    unsigned long code = update_run(GetCommandLineW());
+    unsigned long code = update_run(GetCommandLineW(), lock);
     record_code("exit", code);
     ExitProcess(code);
 }

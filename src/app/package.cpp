@@ -24,3 +24,24 @@ bool path_in_folder(const wchar_t* folder, const wchar_t* name, wchar_t* out, si
                 text_append(text, kPackageCapacity, name);
     return fits && text_copy(out, cap, text);
 }
+
+bool msiexec_package_path(const wchar_t* final_path, wchar_t* out, size_t cap) {
+    const wchar_t kLocal[] = L"\\\\?\\";
+    const wchar_t kNetwork[] = L"UNC\\";
+    for (size_t i = 0; i < 4; ++i) {
+        if (final_path[i] != kLocal[i]) return false;
+    }
+    const wchar_t* rest = final_path + 4;
+    bool network = true;
+    for (size_t i = 0; i < 4; ++i)
+        network = network && ascii_lower(rest[i]) == ascii_lower(kNetwork[i]);
+    if (network) {
+        // \\?\UNC\server\share\... is \\server\share\...
+        wchar_t text[kPackageCapacity] = L"\\\\";
+        return rest[4] != 0 && rest[4] != L'\\' && text_append(text, kPackageCapacity, rest + 4) &&
+               text_copy(out, cap, text);
+    }
+    wchar_t drive = ascii_lower(rest[0]);
+    return drive >= L'a' && drive <= L'z' && rest[1] == L':' && rest[2] == L'\\' &&
+           text_copy(out, cap, rest);
+}

@@ -18,3 +18,10 @@ bool package_directory_from_path(const wchar_t* program_path, wchar_t* dir, size
 // folder, a separator when it lacks one, then name. False, and out
 // untouched, when it does not fit cap.
 bool path_in_folder(const wchar_t* folder, const wchar_t* name, wchar_t* out, size_t cap);
+
+// The path msiexec is handed for the held package: what Windows reports as
+// the file's own final path (GetFinalPathNameByHandleW, "\\?\C:\..." or
+// "\\?\UNC\server\share\..."), in the plain form msiexec takes. No link or
+// mount point is left on it for Windows to resolve again. False, and out
+// untouched, for any other form or when it does not fit cap.
+bool msiexec_package_path(const wchar_t* final_path, wchar_t* out, size_t cap);

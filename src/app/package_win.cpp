@@ -38,3 +38,28 @@ bool full_path(const wchar_t* candidate, size_t length, wchar_t* out, size_t cap
     DWORD n = GetFullPathNameW(name, static_cast<DWORD>(cap), out, NULL);
     return n > 0 && n < cap;
 }
+
+bool held_package_path(void* package, wchar_t* path) {
+    wchar_t final_path[kPackageCapacity];
+    DWORD n = GetFinalPathNameByHandleW(package, final_path, kPackageCapacity,
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= kPackageCapacity ||
+        !msiexec_package_path(final_path, path, kFilePathCapacity)) {
+        return false;
+    }
+    // Its folder short where the volume has short names, as the payload
+    // directory's: no blanks for cmd.exe to part. The same entries' other
+    // names, no link. The file keeps its name.
+    size_t name_at = text_length(path);
+    while (name_at > 0 && path[name_at - 1] != L'\\') --name_at;
+    wchar_t folder[kFilePathCapacity];
+    wchar_t short_form[kFilePathCapacity];
+    text_copy(folder, kFilePathCapacity, path);
+    folder[name_at] = 0;
+    n = GetShortPathNameW(folder, short_form, kFilePathCapacity);
+    if (n > 0 && n < kFilePathCapacity &&
+        text_append(short_form, kFilePathCapacity, path + name_at)) {
+        text_copy(path, kFilePathCapacity, short_form);
+    }
+    return true;
+}

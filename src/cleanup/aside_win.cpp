@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include "../common/exit_codes.h"
 #include "../common/registry_win.h"
+#include "../common/security_win.h"
 #include "../common/text.h"
 #include "../record/record.h"
 #include "tree_win.h"
@@ -42,9 +44,10 @@ bool rename_in(HANDLE handle, HANDLE parent, const wchar_t* name) {
 }
 
 // What parent holds under name. A real folder comes back open in *handle,
-// for a move, which needs DELETE; one that cannot be opened so (a process
-// holds it without delete sharing, as a running program holds its current
-// folder) is held.
+// for a move, which needs DELETE. One that cannot be opened so is held: a
+// process holds it without delete sharing (as a running program holds its
+// current folder) or with none, or its ACL denies us. It comes back open for
+// its attributes alone, which no sharing blocks, where even that is allowed.
 Found look_up(HANDLE parent, const wchar_t* name, HANDLE* handle) {
     *handle = NULL;
     size_t length = text_length(name);
@@ -54,21 +57,17 @@ Found look_up(HANDLE parent, const wchar_t* name, HANDLE* handle) {
         open_for_delete(parent, name, length, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
     Found found = kFoundFolder;
     if (opened_handle == NULL) {
-        opened_handle =
-            open_relative(parent, name, length, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+        opened_handle = open_relative(parent, name, length, 0, FILE_DIRECTORY_FILE);
         found = kFoundHeld;
     }
+    if (opened_handle == NULL) return unopened_entry(listed.attributes);
     EntryFacts opened;
-    if (opened_handle == NULL) return kFoundOther;
     if (!opened_facts(opened_handle, &opened) ||
         classify_entry(listed, opened) != kEntryDirectory) {
-        found = kFoundOther;
-    }
-    if (found == kFoundFolder) {
-        *handle = opened_handle;
-    } else {
         NtClose(opened_handle);
+        return kFoundOther;
     }
+    *handle = opened_handle;
     return found;
 }
 
@@ -90,7 +89,7 @@ bool is_recorded(HKEY record, int i, HANDLE handle) {
            RegQueryValueExW(record, kAsideNames[i], NULL, &type, reinterpret_cast<BYTE*>(&recorded),
                             &size) == ERROR_SUCCESS &&
            type == REG_BINARY && size == sizeof recorded && identity_of(handle, &found) &&
-           found.volume == recorded.volume && found.file_id == recorded.file_id;
+           same_tree(found, recorded);
 }
 
 HKEY open_record(const wchar_t* record_key, REGSAM access) {
@@ -99,57 +98,54 @@ HKEY open_record(const wchar_t* record_key, REGSAM access) {
                                                                                            : NULL;
 }
 
-// SYSTEM and Administrators alone, not inherited from a parent key that may
-// let others write.
-struct RecordSecurity {
-    SECURITY_DESCRIPTOR descriptor;
-    alignas(8) unsigned char acl[128];
-    alignas(8) unsigned char sids[2][SECURITY_MAX_SID_SIZE];
-};
-
-bool init_record_security(RecordSecurity* security) {
-    const WELL_KNOWN_SID_TYPE kOwners[] = {WinLocalSystemSid, WinBuiltinAdministratorsSid};
-    PACL acl = reinterpret_cast<PACL>(security->acl);
-    if (!InitializeAcl(acl, sizeof security->acl, ACL_REVISION)) return false;
-    for (int i = 0; i < 2; ++i) {
-        DWORD size = SECURITY_MAX_SID_SIZE;
-        if (!CreateWellKnownSid(kOwners[i], NULL, security->sids[i], &size) ||
-            !AddAccessAllowedAceEx(acl, ACL_REVISION, CONTAINER_INHERIT_ACE, KEY_ALL_ACCESS,
-                                   security->sids[i])) {
-            return false;
-        }
+// 0, or the registry's error.
+LSTATUS write_record(const wchar_t* record_key, const wchar_t* name, const void* data, DWORD size) {
+    AdminOnlySecurity security;
+    if (!admin_only_security(&security, KEY_ALL_ACCESS, CONTAINER_INHERIT_ACE)) {
+        return GetLastError();
     }
-    return InitializeSecurityDescriptor(&security->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-           SetSecurityDescriptorDacl(&security->descriptor, TRUE, acl, FALSE) &&
-           SetSecurityDescriptorControl(&security->descriptor, SE_DACL_PROTECTED,
-                                        SE_DACL_PROTECTED);
-}
-
-bool write_record(const wchar_t* record_key, int i, const TreeIdentity& identity) {
-    RecordSecurity security;
-    if (!init_record_security(&security)) return false;
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, &security.descriptor, FALSE};
     HKEY key = NULL;
     // Made with its DACL, so no handle opened in between has more; set again
     // on the key, which a key already there keeps otherwise (and which Wine
-    // does with a new one too).
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_key, 0, NULL, 0, KEY_SET_VALUE | WRITE_DAC,
-                        &attributes, &key, NULL) != ERROR_SUCCESS) {
-        return false;
+    // does with a new one too). Not volatile: a killed run's record must
+    // outlive a restart, or its trees are refused as not ours.
+    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_key, 0, NULL, 0,
+                                     KEY_SET_VALUE | WRITE_DAC, &attributes, &key, NULL);
+    if (status != ERROR_SUCCESS) return status;
+    status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &security.descriptor);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExW(key, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size);
     }
-    bool written =
-        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &security.descriptor) == ERROR_SUCCESS &&
-        RegSetValueExW(key, kAsideNames[i], 0, REG_BINARY, reinterpret_cast<const BYTE*>(&identity),
-                       sizeof identity) == ERROR_SUCCESS;
     RegCloseKey(key);
-    return written;
+    return status;
+}
+
+void drop_value(const wchar_t* record_key, const wchar_t* name) {
+    HKEY key = open_record(record_key, KEY_SET_VALUE);
+    if (key == NULL) return;
+    RegDeleteValueW(key, name);
+    RegCloseKey(key);
 }
 
 void drop_record(const wchar_t* record_key, int i) {
-    HKEY key = open_record(record_key, KEY_SET_VALUE);
-    if (key == NULL) return;
-    RegDeleteValueW(key, kAsideNames[i]);
-    RegCloseKey(key);
+    drop_value(record_key, kAsideNames[i]);
+}
+
+// The process that runs the installer (cmd.exe, which lives as long as its
+// msiexec): its id and its creation time, which tells a reused id apart.
+struct InstallerProcess {
+    unsigned long long id;
+    FILETIME created;
+};
+const wchar_t kInstallerValue[] = L"msiexec";
+
+bool installer_process(HANDLE process, InstallerProcess* installer) {
+    FILETIME ended, kernel, user;
+    ZeroMemory(installer, sizeof *installer);
+    installer->id = GetProcessId(process);
+    return installer->id != 0 &&
+           GetProcessTimes(process, &installer->created, &ended, &kernel, &user) != FALSE;
 }
 
 // True while parent lists name. A handle of its own: Windows keeps the first
@@ -169,7 +165,8 @@ struct Look {
     HANDLE original;
     HANDLE aside;
     TreeAction action;
-    bool ours;  // the aside folder is the recorded one
+    bool ours;        // the aside folder is the recorded one
+    bool held_aside;  // that folder, held by a program
 };
 
 // Each name is looked up through a handle of its own: the second is the
@@ -189,7 +186,8 @@ void look_at(const wchar_t* install_dir, int i, HKEY record, Look* look) {
     Found aside = look_up(lookup, kAsideNames[i], &look->aside);
     NtClose(lookup);
     Found original = look_up(look->parent, components[kStaleDepth - 1], &look->original);
-    look->ours = aside == kFoundFolder && is_recorded(record, i, look->aside);
+    look->ours = look->aside != NULL && is_recorded(record, i, look->aside);
+    look->held_aside = look->ours && aside == kFoundHeld;
     look->action = tree_action(original, aside, look->ours);
     static const char* const kFound[] = {
         nullptr,
@@ -213,22 +211,25 @@ void close_look(Look* look) {
     ZeroMemory(look, sizeof *look);
 }
 
-// Moves tree i aside, recorded first; false, with no record left, when it
-// cannot move.
-bool move_recorded(Look* look, int i, const wchar_t* record_key) {
+// Moves tree i aside, recorded first. 0; or, with no record left, the
+// refusal: the tree held, or its record not written.
+unsigned long move_recorded(Look* look, int i, const wchar_t* record_key) {
     TreeIdentity identity;
-    if (!identity_of(look->original, &identity) || !write_record(record_key, i, identity)) {
-        return false;
+    if (!identity_of(look->original, &identity)) return record_failure_code(GetLastError());
+    LSTATUS status = write_record(record_key, kAsideNames[i], &identity, sizeof identity);
+    if (status != ERROR_SUCCESS) {
+        record_tree("tree refused, its record not written", i);
+        return record_failure_code(status);
     }
     if (!rename_in(look->original, look->parent, kAsideNames[i])) {
         drop_record(record_key, i);
         record_tree("tree refused, not moved", i);
-        return false;
+        return kExitTreeHeld;
     }
     record_tree("tree moved aside", i);
     look->aside = look->original;
     look->original = NULL;
-    return true;
+    return ERROR_SUCCESS;
 }
 
 bool read_install_dir(const wchar_t* key_path, const wchar_t* value_name, wchar_t* install_dir,
@@ -259,12 +260,17 @@ long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, const 
     // Every refusal before anything moves; a tree that will not move puts
     // back the one that already did.
     int refused = -1;
+    unsigned long code = ERROR_SUCCESS;
     for (int i = 0; i < 2 && refused < 0; ++i) {
-        if (looks[i].action == kRefuseTaken || looks[i].action == kRefuseHeld) refused = i;
+        if (looks[i].action == kRefuseTaken || looks[i].action == kRefuseHeld) {
+            refused = i;
+            code = looks[i].action == kRefuseTaken ? kExitAsideTaken : kExitTreeHeld;
+        }
     }
     for (int i = 0; i < 2 && refused < 0; ++i) {
-        if (looks[i].action != kMoveAside || move_recorded(&looks[i], i, record_key)) continue;
-        looks[i].action = kRefuseHeld;
+        if (looks[i].action != kMoveAside) continue;
+        code = move_recorded(&looks[i], i, record_key);
+        if (code == ERROR_SUCCESS) continue;
         refused = i;
         for (int j = 0; j < i; ++j) {
             if (looks[j].action == kMoveAside &&
@@ -275,9 +281,9 @@ long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, const 
         }
     }
     if (refused >= 0) {
-        bool taken = looks[refused].action == kRefuseTaken;
-        trees->refusal = taken ? ERROR_ALREADY_EXISTS : ERROR_SHARING_VIOLATION;
-        stale_path(install_dir, refused, taken, trees->path, kRefusedPathChars);
+        trees->refusal = code;
+        bool aside = looks[refused].action == kRefuseTaken || looks[refused].held_aside;
+        stale_path(install_dir, refused, aside, trees->path, kRefusedPathChars);
         for (Look& look : looks) close_look(&look);
         return status;
     }
@@ -314,6 +320,36 @@ void settle_stale_trees(StaleTrees* trees, const wchar_t* record_key, bool patch
         if (tree->parent != NULL) NtClose(tree->parent);
         tree->aside = tree->parent = NULL;
     }
+    drop_value(record_key, kInstallerValue);
+}
+
+void record_installer(const wchar_t* record_key, void* process) {
+    InstallerProcess installer;
+    if (installer_process(process, &installer)) {
+        write_record(record_key, kInstallerValue, &installer, sizeof installer);
+    }
+}
+
+bool earlier_installer_runs(const wchar_t* record_key) {
+    HKEY record = open_record(record_key, KEY_QUERY_VALUE);
+    if (record == NULL) return false;
+    InstallerProcess recorded;
+    DWORD size = sizeof recorded;
+    DWORD type = 0;
+    bool read = RegQueryValueExW(record, kInstallerValue, NULL, &type,
+                                 reinterpret_cast<BYTE*>(&recorded), &size) == ERROR_SUCCESS &&
+                type == REG_BINARY && size == sizeof recorded;
+    RegCloseKey(record);
+    if (!read) return false;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                 static_cast<DWORD>(recorded.id));
+    // Gone, or its id now another process's: the earlier run's msiexec ended.
+    InstallerProcess found;
+    bool runs = process != NULL && installer_process(process, &found) &&
+                CompareFileTime(&found.created, &recorded.created) == 0 &&
+                WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    if (process != NULL) CloseHandle(process);
+    return runs;
 }
 
 void remove_recorded_trees(const wchar_t* key_path, const wchar_t* value_name,

@@ -38,9 +38,20 @@ EntryKind classify_entry(const EntryFacts& listed, const EntryFacts& opened) {
     return (opened.attributes & kDirectory) ? kEntryDirectory : kEntryFile;
 }
 
+Found unopened_entry(unsigned long listed_attributes) {
+    return (listed_attributes & (kDirectory | kReparsePoint)) == kDirectory ? kFoundHeld
+                                                                            : kFoundOther;
+}
+
+bool same_tree(const TreeIdentity& found, const TreeIdentity& recorded) {
+    return found.volume == recorded.volume && found.file_id == recorded.file_id;
+}
+
 TreeAction tree_action(Found original, Found aside, bool aside_recorded) {
     if (aside != kFoundNothing) {
-        bool ours = aside == kFoundFolder && aside_recorded;
+        bool ours = (aside == kFoundFolder || aside == kFoundHeld) && aside_recorded;
+        // It holds the unpatched server's own component: never "delete it".
+        if (ours && aside == kFoundHeld) return kRefuseHeld;
         // Our own aside tree and a new folder at its name: neither can move.
         return ours && (original == kFoundNothing || original == kFoundOther) ? kTakeUp
                                                                               : kRefuseTaken;

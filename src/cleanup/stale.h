@@ -46,9 +46,14 @@ EntryKind classify_entry(const EntryFacts& listed, const EntryFacts& opened);
 extern const wchar_t* const kAsideNames[2];
 
 // What a parent folder holds under a name: nothing, a real folder opened for
-// a move, a real folder another process holds (it cannot be opened for
-// DELETE), or anything else (a file, a link, a mount point).
+// a move, a real folder that cannot be opened for one (another process holds
+// it, or its ACL denies us), or anything else (a file, a link, a mount point).
 enum Found { kFoundNothing, kFoundFolder, kFoundHeld, kFoundOther };
+
+// An entry its parent lists but that cannot be opened at all (held with no
+// sharing, or an ACL that denies us), judged by its listing: a plain folder
+// is held; a file, a link or a mount point is not ours to judge.
+Found unopened_entry(unsigned long listed_attributes);
 
 // What is done with a tree's own name before the installer runs. A refusal
 // changes nothing: the run stops before msiexec.
@@ -57,12 +62,13 @@ enum TreeAction {
     kMoveAside,
     kTakeUp,       // the aside folder is the one a killed run recorded
     kRefuseTaken,  // something not ours at the aside name (183)
-    kRefuseHeld,   // a tree a running program holds (32)
+    kRefuseHeld,   // a tree a running program holds, at its name or, ours, aside (32)
 };
 
 // A folder at the aside name is ours only when it is the recorded one; a
 // real folder at the tree's name moves aside, a held one is never emptied
-// under its program. A file or link at the tree's name is left alone.
+// under its program, nor is our own aside tree while a program holds it. A
+// file or link at the tree's name is left alone.
 TreeAction tree_action(Found original, Found aside, bool aside_recorded);
 
 // The path of tree i under install_dir, or of its aside name, for a person
@@ -76,6 +82,10 @@ struct TreeIdentity {
     unsigned long long file_id;
 };
 
+// Both the volume and the file id: another folder put at a recorded name on
+// the same volume is not the recorded tree.
+bool same_tree(const TreeIdentity& found, const TreeIdentity& recorded);
+
 // Windows edges (aside_win.cpp, tree_win.cpp).
 
 // Each tree's parent folder and, when one waits there under its aside name,
@@ -87,7 +97,7 @@ struct StaleTree {
 const int kRefusedPathChars = 520;
 struct StaleTrees {
     StaleTree tree[2];
-    unsigned long refusal;            // 0, or 183 or 32 with nothing changed
+    unsigned long refusal;            // 0, or 183, 32 or the record's error, nothing changed
     wchar_t path[kRefusedPathChars];  // the folder the refusal names
 };
 
@@ -102,6 +112,14 @@ long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, const 
 // are removed, otherwise each goes back to its own name where that is free.
 // The record goes with each tree that is settled. Closes every handle of trees.
 void settle_stale_trees(StaleTrees* trees, const wchar_t* record_key, bool patched);
+
+// Records, beside the trees, the process that runs the installer (its id
+// and creation time), before it is let run.
+void record_installer(const wchar_t* record_key, void* process);
+
+// True while the installer process an earlier run recorded still runs: a
+// killed setup.exe's msiexec goes on, and its trees are not ours to take up.
+bool earlier_installer_runs(const wchar_t* record_key);
 
 // On a server the patch has reached: removes the recorded trees a killed run
 // left aside.

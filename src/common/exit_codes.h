@@ -12,7 +12,9 @@ const unsigned long kExitUnknownProduct = 1605;  // ERROR_UNKNOWN_PRODUCT
 const unsigned long kExitInstallRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
 const unsigned long kExitPatchMissing = 1635;    // ERROR_PATCH_PACKAGE_OPEN_FAILED, as msiexec
 const unsigned long kExitPatchInvalid = 1636;    // ERROR_PATCH_PACKAGE_INVALID: not as listed
-const unsigned long kExitCommandTooLong = 1639;  // ERROR_INVALID_COMMAND_LINE
+// Every refused command line: too long for msiexec's, one cmd.exe would
+// change, msiexec's help, another operation, or a window nobody would see.
+const unsigned long kExitCommandRefused = 1639;  // ERROR_INVALID_COMMAND_LINE
 // The Windows Installer's own status for a patch it will not apply is passed
 // on as it is: typically 1642 or 1636.
 const unsigned long kExitPatchNotApplicable = 1642;  // ERROR_PATCH_TARGET_NOT_FOUND
@@ -61,4 +63,21 @@ inline unsigned long read_failure_code(unsigned long last_error) {
 inline unsigned long check_failure_code(unsigned long last_error) {
     return last_error > kExitNotEligible && last_error != kExitPatchInvalid ? last_error
                                                                             : kExitNotSupported;
+}
+
+// The run's lock, or an earlier run's msiexec, still held: the Windows
+// Installer's own "another installation is in progress", which deployment
+// tools retry. Any other failure to take the lock: the Windows error.
+inline unsigned long lock_failure_code(unsigned long last_error) {
+    return last_error == kExitPackageShared ? kExitInstallRunning : launch_failure_code(last_error);
+}
+
+// What refuses the run when its record of a tree cannot be written to the
+// registry: the Windows error, never one that reads as success, "not
+// eligible" or another refusal's advice.
+inline unsigned long record_failure_code(unsigned long last_error) {
+    return last_error > kExitNotEligible && last_error != kExitTreeHeld &&
+                   last_error != kExitAsideTaken
+               ? last_error
+               : 1016;  // ERROR_REGISTRY_IO_FAILED
 }

@@ -100,6 +100,62 @@ bool another_operation(const wchar_t* name, size_t length) {
     return false;
 }
 
+// The Windows Installer's properties that turn applying this patch into
+// another operation (install, remove or advertise features, components or
+// files; remove or apply other patches; run another top-level action), and
+// a REINSTALL beside the one setup.exe passes.
+bool another_operation_property(const wchar_t* name, size_t length) {
+    static const wchar_t* const kProperties[] = {
+        L"action",         L"executeaction", L"addlocal",       L"addsource",
+        L"adddefault",     L"advertise",     L"compaddlocal",   L"compaddsource",
+        L"compadddefault", L"fileaddlocal",  L"fileaddsource",  L"fileadddefault",
+        L"remove",         L"reinstall",     L"msipatchremove", L"patch",
+    };
+    for (const wchar_t* property : kProperties) {
+        if (word_is(name, length, property)) return true;
+    }
+    return false;
+}
+
+// A word as msiexec reads it: blanks and control characters part words
+// outside double quotes, and the quotes come off before it is judged
+// ("/x" is /x to msiexec). Its first characters, and its whole length.
+const size_t kWordChars = 64;
+struct Word {
+    wchar_t text[kWordChars];
+    size_t length;
+};
+
+bool next_word(const wchar_t** args, Word* word) {
+    const wchar_t* p = *args;
+    while (*p != 0 && *p <= 0x20) ++p;
+    if (*p == 0) return false;
+    bool quoted = false;
+    word->length = 0;
+    for (; *p != 0 && (quoted || *p > 0x20); ++p) {
+        if (*p == L'"') {
+            quoted = !quoted;
+        } else {
+            if (word->length < kWordChars - 1) word->text[word->length] = *p;
+            ++word->length;
+        }
+    }
+    word->text[word->length < kWordChars ? word->length : kWordChars - 1] = 0;
+    *args = p;
+    return true;
+}
+
+// The property a word sets: the name before its "=", or, for a word that
+// begins with one, the word before it (msiexec joins "REMOVE = ALL" back
+// into one setting). Its length, 0 for a word that sets none.
+size_t property_name(const Word& word, const Word& before, const wchar_t** name) {
+    size_t at = 0;
+    while (word.text[at] != 0 && word.text[at] != L'=') ++at;
+    if (word.text[at] == 0) return 0;
+    *name = at > 0 ? word.text : before.text;
+    return at > 0 ? at : text_length(before.text);
+}
+
 // What the user-interface switches among the options ask of msiexec.
 struct Levels {
     bool quiet;       // any quiet level: setup.exe's own boxes stay hidden
@@ -110,29 +166,33 @@ struct Levels {
 
 Levels read_levels(const wchar_t* args) {
     Levels levels = {false, false, false, false};
-    bool quoted = false;
-    const wchar_t* p = args;
-    while (*p != 0) {
-        // Any control character parts words here: a switch before a line
-        // break (a YAML block) still asks for a quiet run.
-        while (*p != 0 && *p <= 0x20) ++p;
-        const wchar_t* word = p;
-        for (; *p != 0 && (quoted || *p > 0x20); ++p) {
-            if (*p == L'"') quoted = !quoted;
-        }
-        size_t length = static_cast<size_t>(p - word);
-        if (length < 2 || (word[0] != L'/' && word[0] != L'-')) continue;
-        const wchar_t* name = word + 1;
+    Word words[2] = {};
+    bool log_file = false;
+    for (int n = 0; next_word(&args, &words[n % 2]); ++n) {
+        const Word& word = words[n % 2];
+        const wchar_t* name = word.text + 1;
+        // No name we judge is as long as the part kept.
+        size_t length = (word.length < kWordChars ? word.length : kWordChars - 1) - 1;
+        bool option = word.length >= 2 && (word.text[0] == L'/' || word.text[0] == L'-');
         bool modal = false;
-        if (quiet_level(name, length - 1, &modal) || word_is(name, length - 1, L"quiet") ||
-            word_is(name, length - 1, L"passive")) {
+        if (log_file) {
+            log_file = false;  // the word after /l... or /log is its file, never an option
+        } else if (!option) {
+            const wchar_t* property = nullptr;
+            size_t property_length = property_name(word, words[(n + 1) % 2], &property);
+            levels.other |=
+                property_length > 0 && another_operation_property(property, property_length);
+        } else if (quiet_level(name, length, &modal) || word_is(name, length, L"quiet") ||
+                   word_is(name, length, L"passive")) {
             levels.quiet = true;
             levels.unattended |= !modal;
             levels.attended |= modal;
-        } else if (word_is(name, length - 1, L"qf") || word_is(name, length - 1, L"qr")) {
+        } else if (word_is(name, length, L"qf") || word_is(name, length, L"qr")) {
             levels.attended = true;
+        } else if (ascii_lower(name[0]) == L'l') {
+            log_file = true;
         } else {
-            levels.other |= another_operation(name, length - 1);
+            levels.other |= another_operation(name, length);
         }
     }
     return levels;

@@ -125,7 +125,7 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
     // cmd.exe would report a missing msiexec (9009) only after the trees were moved.
     wchar_t msiexec[kSystemPathCapacity] = {};
     if (!build_system_path(system_dir, L"msiexec.exe", msiexec, kSystemPathCapacity)) {
-        return kExitCommandTooLong;
+        return kExitCommandRefused;
     }
     DWORD attributes = GetFileAttributesW(msiexec);
     if (attributes == INVALID_FILE_ATTRIBUTES) return launch_failure_code(GetLastError());
@@ -133,7 +133,7 @@ unsigned long prepare_patch_launch(const wchar_t* args, const wchar_t* package_p
     ZeroMemory(launch, sizeof *launch);
     if (!build_patch_command(system_dir, package_path, args, launch->command, kCommandCapacity) ||
         !build_application_name(system_dir, launch->application, kSystemPathCapacity)) {
-        return kExitCommandTooLong;  // never launched cut short, nor changed by cmd
+        return kExitCommandRefused;  // never launched cut short, nor changed by cmd
     }
     return ERROR_SUCCESS;
 }

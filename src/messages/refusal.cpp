@@ -14,11 +14,11 @@ const char* refusal_advice(unsigned long code, bool percent_in_folder, bool opti
         return "Another program holds the patch package (a copy still being written, an "
                "antivirus scan): try again later.\n\n";
     }
-    if (code == kExitCommandTooLong && options_changed) {
+    if (code == kExitCommandRefused && options_changed) {
         return "Your options hold %...% or a line break, which cmd.exe would change before "
                "msiexec got them: pass them without.\n\n";
     }
-    if (code == kExitCommandTooLong && percent_in_folder) {
+    if (code == kExitCommandRefused && percent_in_folder) {
         return "The package's folder holds %...%, which cmd.exe would expand: move the package "
                "to another folder.\n\n";
     }
@@ -31,7 +31,11 @@ FolderAdvice folder_advice(unsigned long code) {
                 " there: move it away or delete it, then run the update again. Nothing was "
                 "changed.\n\n"};
     }
-    return {"A program holds ",
-            " (the server's services): stop them and run the update again. Nothing was "
-            "changed.\n\n"};
+    if (code == kExitTreeHeld) {
+        return {"A program holds ",
+                " (the server's services): stop them and run the update again. Nothing was "
+                "changed.\n\n"};
+    }
+    return {"setup.exe could not record in the registry that it moves ",
+            ", so it moved nothing. Nothing was changed.\n\n"};
 }

@@ -14,6 +14,11 @@ struct Line {
     size_t room;  // what may still be written, the cut mark and line end aside
 };
 
+// What a reader may take for the end of a line, or that a terminal acts on.
+bool breaks_a_line(wchar_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
 void put(Line* line, wchar_t c) {
     if (line->used < line->room) line->text[line->used++] = c;
 }
@@ -67,7 +72,7 @@ size_t record_line(wchar_t* line, size_t cap, const RecordTime& time, unsigned l
         put_narrow(&out, ": ");
         size_t n = 0;
         for (; detail[n] != 0 && out.used < out.room; ++n) {
-            put(&out, detail[n] < 0x20 ? L'?' : detail[n]);
+            put(&out, breaks_a_line(detail[n]) ? L'?' : detail[n]);
         }
         if (detail[n] != 0) {
             // Never half a surrogate pair: UTF-8 has no form for one.

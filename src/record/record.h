@@ -15,8 +15,9 @@ struct RecordTime {
 };
 
 // "2026-12-08T21:14:03.120Z 4242 what[ note][: detail]\r\n" into line, and its
-// length. Control characters in the detail become '?': options or a folder
-// name holding a line feed cannot forge a line of their own.
+// length. Control characters in the detail (C0, DEL, C1) and the Unicode
+// line and paragraph separators become '?': options or a folder name holding
+// a line break of any kind cannot forge a line of their own.
 size_t record_line(wchar_t* line, size_t cap, const RecordTime& time, unsigned long pid,
                    const char* what, const char* note, const wchar_t* detail);
 
@@ -30,6 +31,13 @@ enum RecordUse { kRecordAppend, kRecordRotate, kRecordRefuse };
 RecordUse record_use(unsigned long attributes, unsigned long links, unsigned long long size);
 
 // Windows edges (record_win.cpp).
-void open_run_record();
+
+// The lock of one run at a time: %SystemRoot%\Logs\TallowickServer14v3Update.setup.lock,
+// a file there open with no sharing, deleted as it closes. 0 when taken;
+// ERROR_SHARING_VIOLATION while another run holds it; else the Windows error.
+unsigned long take_run_lock();
+// Opens the record for appending; only the run that holds the lock may move
+// a full file to the .old one first.
+void open_run_record(bool may_rotate);
 void record(const char* what, const char* note = nullptr, const wchar_t* detail = nullptr);
 void record_code(const char* what, unsigned long code, const wchar_t* detail = nullptr);

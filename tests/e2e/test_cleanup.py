@@ -190,6 +190,7 @@ class StaleRemoval(MachineTest):
             ("a file", lambda: wb.aside(console).write_text("x"), wb.aside(console), 183),
             ("a link", lambda: os.symlink(OUTSIDE, wb.aside(twk)), wb.aside(twk), 183),
             ("held", lambda: wb.held_open(wb.win(console), what="cwd"), console, 32),
+            ("held, no sharing", lambda: wb.held_open(wb.win(twk), what="dir"), twk, 32),
         ]
         for what, plant, named, code in cases:
             with self.subTest(what):
@@ -197,7 +198,7 @@ class StaleRemoval(MachineTest):
                 [wb.make_tree(t, TREE) for t in (twk, console)]
                 held = plant()
                 before = [wb.tree_digest(t.parent) for t in (twk, console)]
-                with held if what == "held" else contextlib.nullcontext():
+                with held if what.startswith("held") else contextlib.nullcontext():
                     run = wb.run_setup("C:\\Upd\\setup.exe", standin_exit=1603)
                 self.assertEqual((run.exit_code, run.launched), (code, False), run)
                 self.assertEqual([wb.tree_digest(t.parent) for t in (twk, console)], before)

@@ -3,6 +3,7 @@ setup.exe under a watchdog and checks: a defined exit code (never a crash
 code), no hang, nothing outside the two stale trees deleted (a decoy tree's
 checksum, before and after), and whether the installer was started."""
 
+import contextlib
 import os
 from pathlib import Path
 import shutil
@@ -233,6 +234,10 @@ class Matrix(MachineTest):
         self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True)
         self.assertEqual((os.path.getsize(str(wb.RUN_LOG) + ".old"),
                           wb.RUN_LOG.read_bytes().count(b" start: ")), (1 << 20, 1))
+        wb.RUN_LOG.write_bytes(b"x" * (1 << 20))  # a reader that denies the move: appended
+        with wb.held_open(wb.win(wb.RUN_LOG), what="cwd"):
+            self.check(wb.run_setup("C:\\Upd\\setup.exe /qn"), {0}, True)
+        self.assertEqual(wb.RUN_LOG.read_bytes().count(b" start: "), 1)
 
     def test_stale_directory_itself_a_link(self):
         shutil.rmtree(stale(SRV, 1))
@@ -271,25 +276,81 @@ class Matrix(MachineTest):
         self.assertEqual([wb.tree_digest(wb.aside(stale(SRV, i))) for i in range(2)], before)
 
     def test_killed_while_the_installer_runs(self):
-        # The trees wait aside, whole and recorded; the next run settles them:
-        # removed after its success, back after its failure, and removed on a
-        # server the killed run's msiexec went on to patch (that run exits 1).
-        for then, code in (("succeeds", 0), ("fails", 1603), ("patched", NOT_ELIGIBLE)):
+        # The trees wait aside, whole and recorded. While the killed run's
+        # msiexec runs on, the next run refuses (1618) and leaves them; once it
+        # has ended, the next run settles them: removed after its success, back
+        # after its failure, removed on a server that msiexec went on to patch
+        # (that run exits 1). One a program holds stays aside, named (32).
+        for then, code in (("succeeds", 0), ("fails", 1603), ("patched", NOT_ELIGIBLE),
+                           ("held", 32)):
             with self.subTest(then=then):
                 [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")]
                 shutil.rmtree(wb.DRIVE_C / "Srv")
                 self.setUp()
                 self.killed_while_the_installer_runs()
+                if then == "succeeds":
+                    run = wb.run_setup("C:\\Upd\\setup.exe /qn")
+                    self.check(run, {BUSY}, False)
+                    self.assertTrue(all(wb.aside(stale(SRV, i)).exists() for i in (0, 1)))
+                [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")]
+                if then == "fails":  # and a restart: the record outlives it
+                    subprocess.run([wb.ROOT / "tools" / "wineprefix", "up", wb.PREFIX], check=True)
                 if then == "patched":
-                    [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")]
                     wb.wine(["msiexec", "/p", wb.win(UPD / "Files" / wb.PACKAGE_NAME),
                              "REINSTALL=ALL", "/qn"])
                     wb.reg_set_text(wb.SERVICES_KEY, "InstallLocation", SRV)
-                run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=code)
+                held = wb.aside(stale(SRV, 0))
+                with wb.held_open(wb.win(held), what="cwd") if then == "held" else \
+                        contextlib.nullcontext():
+                    run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=code)
+                if then == "held":
+                    self.check(run, {32}, False)
+                    self.assertIn(" refused 32: " + wb.win(held), "\n".join(run.log))
+                    self.assertTrue(held.exists())
+                    continue
                 self.check(run, {code}, code != NOT_ELIGIBLE, trees_removed=code != 1603)
                 self.assertEqual([sorted(os.listdir(stale(SRV, i).parent)) for i in (0, 1)],
                                  [sorted(["sibling.txt"] + [stale(SRV, i).name] * (code == 1603))
                                   for i in (0, 1)])
+
+    def test_two_runs_at_once(self):
+        # The second refuses before anything changes; the first goes on alone.
+        env = {"WINEDLLOVERRIDES": "msiexec.exe=n", "STANDIN_SLEEP_MS": "4000"}
+        out = wb.DRIVE_C / "first-run.txt"
+        with open(out, "w") as first_out:
+            first = subprocess.Popen(["wine", wb.TESTBIN / "wtool.exe", "run", "60000",
+                                      "C:\\Upd\\setup.exe /qn", "-"], env=wb.wine_env(env),
+                                     stdout=first_out, stderr=subprocess.DEVNULL)
+            self.assertTrue(wb.wait_for(lambda: (wb.DRIVE_C / "standin-record.txt").exists()))
+            second = wb.run_setup("C:\\Upd\\setup.exe /qn")
+            first.wait()
+        self.check(second, {BUSY}, False)
+        self.assertIn(" refused 1618", "\n".join(second.log))
+        self.assertIn("exit 0", out.read_text())
+        self.assertTrue(all(not stale(SRV, i).exists() and not wb.aside(stale(SRV, i)).exists()
+                            for i in (0, 1)))
+
+    def test_files_re_pointed_while_msiexec_waits(self):
+        # msiexec is handed the held file's own path, never the link's.
+        real, other = wb.DRIVE_C / "Real", wb.DRIVE_C / "Other"
+        self.addCleanup(lambda: [shutil.rmtree(p, True) for p in (real, other)])
+        (UPD / "Files").rename(real)
+        os.symlink(real, UPD / "Files")
+        other.mkdir()
+        (other / wb.PACKAGE_NAME).write_bytes(b"another patch")
+        started = wb.DRIVE_C / "e2e-run" / "record.txt"
+        started.unlink(missing_ok=True)
+
+        def re_point():
+            wb.wait_for(started.exists)
+            os.unlink(UPD / "Files")
+            os.symlink(other, UPD / "Files")
+        mover = threading.Thread(target=re_point)
+        mover.start()
+        run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_sleep_ms=2000)
+        mover.join()
+        self.check(run, {0}, True)
+        self.assertIn("c:\\real\\" + wb.PACKAGE_NAME.lower(), run.command_line.lower())
 
     def test_nesting_beyond_the_path_limit_and_the_depth_bound(self):
         twk = stale(SRV, 0)

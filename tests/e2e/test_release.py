@@ -5,6 +5,7 @@ import hashlib
 import os
 import re
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
@@ -100,6 +101,20 @@ class Signing(MachineTest):
         return subprocess.run([str(wb.ROOT / "tools" / "package"), str(self.build)], env=env,
                               check=True, capture_output=True, text=True).stdout
 
+    def test_no_room_for_the_digest_writes_nothing(self):
+        image = bytearray(wb.SETUP_EXE.read_bytes())
+        pe = struct.unpack_from("<I", image, 0x3C)[0]
+        count, optional = struct.unpack_from("<H", image, pe + 6)[0], struct.unpack_from(
+            "<H", image, pe + 20)[0]
+        # SizeOfHeaders 16 bytes past the section table: the digest would overwrite it.
+        struct.pack_into("<I", image, pe + 24 + 60, pe + 24 + optional + 40 * count + 16)
+        crowded = self.tmp / "crowded.exe"
+        crowded.write_bytes(image)
+        stamp = subprocess.run([str(wb.ROOT / "tools" / "pe_digest"), "stamp", str(crowded),
+                                str(wb.patch_package())], capture_output=True)
+        self.assertNotEqual(stamp.returncode, 0)
+        self.assertEqual(crowded.read_bytes(), image)
+
     def test_unsigned_package_says_so_and_lists_its_hash(self):
         self.package(MSP=str(wb.patch_package()))  # then one without: no zip of the earlier
         out = self.package()
@@ -148,9 +163,13 @@ class Signing(MachineTest):
         self.assertEqual(sha256(stripped), sha256(self.build / "package" / "setup.exe"))
 
     def test_signed_package_verifies_keeps_its_manifest_and_runs(self):
-        out = self.package(SIGN_PFX=str(self.tmp / "cert.pfx"),
-                           SIGN_PASS_FILE=str(self.tmp / "pass"))
+        sign = dict(SIGN_PFX=str(self.tmp / "cert.pfx"), SIGN_PASS_FILE=str(self.tmp / "pass"))
+        with self.assertRaises(subprocess.CalledProcessError):  # never signed without its digest
+            self.package(**sign)
+        out = self.package(MSP=str(wb.patch_package()), **sign)
         self.assertIn("signed", out)
+        self.assertEqual(sorted(p.name for p in (self.build / "package").iterdir()),
+                         ["Files", "SHA256SUMS", "deploy", "setup.exe"])  # nothing unsigned beside
         signed = self.build / "package" / "setup.exe"
         verify = subprocess.run(["osslsigncode", "verify", "-CAfile", str(self.tmp / "cert.pem"),
                                  "-in", str(signed)], capture_output=True, text=True)
@@ -158,7 +177,7 @@ class Signing(MachineTest):
         self.assertIn("Signature verification: ok", verify.stdout)
         self.assertRegex(verify.stdout, r"Message digest algorithm\s*: SHA256")
         sums = (self.build / "package" / "SHA256SUMS").read_text().splitlines()
-        self.assertEqual(sums[0], "%s  setup.exe" % sha256(signed))
+        self.assertEqual(sums[1], "%s  setup.exe" % sha256(signed))
         for script in ("deploy/update.ps1", "deploy/configmgr/New-TallowickUpdateApplication.ps1"):
             path = self.build / "package" / script
             verify = subprocess.run(["osslsigncode", "verify", "-CAfile", str(self.tmp / "cert.pem"),

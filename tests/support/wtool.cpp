@@ -6,7 +6,7 @@
 //   wtool run <timeout_ms> <command line> <working dir or -> [<box info file> <flag file>]
 //   wtool regset <key under HKLM> <value name> <type number> <data in hex>
 //   wtool regdel <key under HKLM>   (the key and everything below it)
-//   wtool hold|share|write|cwd <file> <ms> <flag file>  (keeps the file open for ms)
+//   wtool hold|share|write|cwd|dir <file> <ms> <flag file>  (keeps the file open for ms)
 //   wtool lock <file> <ms> <flag file> <path>  (a reader that locks it all once path is gone)
 //   wtool mutex <name> <ms> <flag file> (holds a named mutex for ms)
 //   wtool unowned|denied <name> <ms> <flag file> (owned by nobody; owned, denied to all)
@@ -160,7 +160,8 @@ static bool hidden_desktop() {
 
 // hold: unshared; share: a reader; write: a program that keeps writing;
 // lock: a reader that locks all of the file once the path after it is gone;
-// cwd: a folder held as a running program holds its current folder.
+// cwd: a folder held as a running program holds its current folder;
+// dir: a folder held with no sharing at all.
 struct Hold {
     const wchar_t* name;
     DWORD access, share;
@@ -172,6 +173,7 @@ struct Hold {
     {L"write", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 5, 0},
     {L"lock", GENERIC_READ, FILE_SHARE_READ, 6, 0},
     {L"cwd", FILE_TRAVERSE, FILE_SHARE_READ | FILE_SHARE_WRITE, 5, FILE_FLAG_BACKUP_SEMANTICS},
+    {L"dir", FILE_LIST_DIRECTORY, 0, 5, FILE_FLAG_BACKUP_SEMANTICS},
 };
 
 static int hold_command(const Hold& hold, wchar_t** argv) {

@@ -116,17 +116,18 @@ TEST(ForwardedArguments, QuietSwitches) {
         const wchar_t* args;
         bool quiet;
     } cases[] = {
-        {L"/qn", true},         {L" /qb", true},        {L"/QR", false},
-        {L"/qf", false},        {L"/qn+", true},        {L"/qb-", true},
-        {L"/qr-", false},       {L"/qb!!", false},      {L"/q+", false},
-        {L"/qb!", true},        {L"/qb-!", true},       {L"/qb!-", true},
-        {L"/q", true},          {L"-qn", true},         {L"/qb--", false},
-        {L"/quiet", true},      {L"-Quiet", true},      {L"/passive", true},
-        {L"/l*v x /qn", true},  {L"PROP=1\t/qn", true}, {L"", false},
-        {L"/norestart", false}, {L"/qx", false},        {L"/quietly", false},
-        {L"PROP=/qn", false},   {L"\"/qn\"", false},    {L"A=\"x /qn\"", false},
-        {L"/s", false},         {L"/", false},          {L"q", false},
-        {L"Aqn", false},        {L"/qn\nP=1", true},
+        {L"/qn", true},          {L" /qb", true},        {L"/QR", false},
+        {L"/qf", false},         {L"/qn+", true},        {L"/qb-", true},
+        {L"/qr-", false},        {L"/qb!!", false},      {L"/q+", false},
+        {L"/qb!", true},         {L"/qb-!", true},       {L"/qb!-", true},
+        {L"/q", true},           {L"-qn", true},         {L"/qb--", false},
+        {L"/quiet", true},       {L"-Quiet", true},      {L"/passive", true},
+        {L"/l*v x /qn", true},   {L"PROP=1\t/qn", true}, {L"", false},
+        {L"/norestart", false},  {L"/qx", false},        {L"/quietly", false},
+        {L"PROP=/qn", false},    {L"\"/qn\"", true},     {L"A=\"x /qn\"", false},
+        {L"/s", false},          {L"/", false},          {L"q", false},
+        {L"Aqn", false},         {L"/qn\nP=1", true},    {L"/log /qn", false},
+        {L"/l \"a\" /qn", true},
     };
     for (const auto& c : cases) EXPECT_EQ(asks_quiet(c.args), c.quiet) << c.args;
     // Where nobody sees msiexec's windows: its full interface, /qf, /qr or a closing box.
@@ -140,11 +141,20 @@ TEST(ForwardedArguments, QuietSwitches) {
     // msiexec's help and its other operations; a log, a restart option or a value passes.
     for (const wchar_t* args :
          {L"/?", L"-H", L"/help", L"/qn /x {C}", L"/X{C}", L"/i a.msi", L"-a", L"/jm", L"/fvomus",
-          L"/p other.msp", L"/Package a", L"/uninstall {C}", L"/update b.msp", L"/y d", L"/z d"}) {
+          L"/p other.msp", L"/Package a", L"/uninstall {C}", L"/update b.msp", L"/y d", L"/z d",
+          L"/regserver", L"P=/x \"/x\"", L"/qn \"/?\"", L"\"/x\" {C}"}) {
         EXPECT_TRUE(asks_another_operation(args)) << args;
     }
-    for (const wchar_t* args : {L"/qn /norestart /l*v x.log P=1", L"/passive /forcerestart",
-                                L"-promptrestart /log x", L"P=/x \"/x\"", L"/qn"}) {
+    // Properties that make the transaction another one, as msiexec reads them.
+    for (const wchar_t* args :
+         {L"REMOVE=ALL", L"remove=\"a,b\"", L"MSIPATCHREMOVE={P}", L"PATCH=x.msp", L"ADDLOCAL=ALL",
+          L"\"ADVERTISE=ALL\"", L"REINSTALL=ALL", L"REMOVE = ALL", L"FILEADDLOCAL=f"}) {
+        EXPECT_TRUE(asks_another_operation(args)) << args;
+    }
+    for (const wchar_t* args :
+         {L"/qn /norestart /l*v x.log P=1", L"/passive /forcerestart", L"-promptrestart /log x",
+          L"/qn", L"/l*v /inetpub/logs/upd.log", L"/log \"/x\"", L"REMOVED=1 P=REMOVE",
+          L"NOTE=\"REMOVE=ALL\"", L"REINSTALLMODE=omus", L"= ALL"}) {
         EXPECT_FALSE(asks_another_operation(args)) << args;
     }
 }

@@ -87,3 +87,27 @@ TEST(PathInFolder, NeverCutAtMaxPath) {
     wchar_t path[kPayloadCapacity] = {};
     EXPECT_FALSE(path_in_folder(folder.c_str(), L"Files\\", path, kPayloadCapacity));
 }
+
+TEST(PackagePath, TheHeldFilesOwnPathInThePlainForm) {
+    struct Case {
+        const wchar_t* final_path;
+        const wchar_t* handed;  // nullptr: refused
+    } cases[] = {
+        {L"\\\\?\\C:\\Real\\Files\\p.msp", L"C:\\Real\\Files\\p.msp"},
+        {L"\\\\?\\UNC\\srv\\share\\Files\\p.msp", L"\\\\srv\\share\\Files\\p.msp"},
+        {L"\\\\?\\unc\\srv\\p.msp", L"\\\\srv\\p.msp"},
+        {L"\\\\?\\Volume{1b3c}\\Files\\p.msp", nullptr},  // a volume with no letter
+        {L"\\\\?\\UNC\\\\x", nullptr},
+        {L"C:\\Files\\p.msp", nullptr},
+        {L"\\\\?\\C:", nullptr},
+        {L"", nullptr},
+    };
+    for (const auto& c : cases) {
+        wchar_t out[40] = L"untouched";
+        bool handed = msiexec_package_path(c.final_path, out, 40);
+        EXPECT_EQ(handed, c.handed != nullptr) << c.final_path;
+        EXPECT_STREQ(out, c.handed != nullptr ? c.handed : L"untouched") << c.final_path;
+    }
+    wchar_t small[8] = L"x";
+    EXPECT_FALSE(msiexec_package_path(L"\\\\?\\C:\\Real\\p.msp", small, 8));  // never cut
+}

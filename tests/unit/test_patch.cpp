@@ -138,4 +138,10 @@ TEST(ExitCodes, OnlyNotEligibleIsOne) {
     }
     struct Case read_failures[] = {{33, 33}, {32, 1636}, {38, 1636}, {0, 1636}};  // 33: locked
     for (const auto& c : read_failures) EXPECT_EQ(read_failure_code(c.error), c.code) << c.error;
+    // The run's lock: held is "another installation"; never success or "not eligible".
+    struct Case lock_failures[] = {{32, 1618}, {5, 5}, {0, 1603}, {1, 1603}};
+    for (const auto& c : lock_failures) EXPECT_EQ(lock_failure_code(c.error), c.code) << c.error;
+    // A record not written: never another refusal's advice.
+    struct Case record_failures[] = {{5, 5}, {32, 1016}, {183, 1016}, {0, 1016}, {1, 1016}};
+    for (const auto& c : record_failures) EXPECT_EQ(record_failure_code(c.error), c.code);
 }

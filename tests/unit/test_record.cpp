@@ -23,6 +23,8 @@ TEST(RecordLine, OneWholeLinePerEventWhateverTheDetail) {
         {"1603", nullptr, 100, L"2026-12-08T21:04:03.007Z 4242 exit 1603\r\n"},
         {nullptr, L"/qn /x\r\nforged", 100,
          L"2026-12-08T21:04:03.007Z 4242 exit: /qn /x??forged\r\n"},
+        {nullptr, L"a\u0085b\u2028c\u2029d\u007Fe\u009Ff\u00A0g\u2027", 100,
+         L"2026-12-08T21:04:03.007Z 4242 exit: a?b?c?d?e?f\u00A0g\u2027\r\n"},
         {nullptr, nullptr, 20, L"2026-12-08T\r\n"},  // never past the buffer, whatever the cap
         {nullptr, long_detail, 50, L"2026-12-08T21:04:03.007Z 4242 exit: aaaa [cut]\r\n"},
         {nullptr, L"", 9, L""},

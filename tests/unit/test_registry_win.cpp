@@ -47,11 +47,11 @@ TEST_F(RegistryTest, ValueShapes) {
         {REG_SZ, "14.0.2.226", kEqual},  // stored without its zero
         {REG_SZ, std::string("14.0.2.2260", 12), kInstalledGreater},
         {REG_SZ, std::string("14.0.1.204", 11), kInstalledSmaller},
-        {REG_SZ, std::string(1, '\0'), kInstalledSmaller},
+        {REG_SZ, std::string(1, '\0'), kNoData},  // no release at all
         {REG_EXPAND_SZ, std::string("14.0.2.226", 11), kEqual},
         {REG_MULTI_SZ, std::string("14.0.2.226\0\0", 12), kEqual},
-        {REG_DWORD, std::string("\x01\0\0\0", 4), kInstalledSmaller},
-        {REG_SZ, std::string(259, '1') + std::string(1, '\0'), kInstalledSmaller},
+        {REG_DWORD, std::string("\x01\0\0\0", 4), kNoData},
+        {REG_SZ, std::string(259, '1') + std::string(1, '\0'), kNoData},
         {REG_SZ, std::string(260, '1') + std::string(1, '\0'), kNoData},  // does not fit
         {REG_BINARY, std::string(260, '1'), kNoData},                     // no room for a zero
         {REG_SZ, std::string(300, '1'), kNoData},

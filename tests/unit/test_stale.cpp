@@ -85,6 +85,18 @@ TEST(AsideDecision, OnlyTheRecordedFolderIsOursAndAHeldTreeRefuses) {
     EXPECT_EQ(tree_action(kFoundNothing, kFoundFolder, false), kRefuseTaken);  // planted
     EXPECT_EQ(tree_action(kFoundFolder, kFoundFolder, true), kRefuseTaken);    // two copies
     EXPECT_EQ(tree_action(kFoundFolder, kFoundOther, true), kRefuseTaken);     // a file or link
+    EXPECT_EQ(tree_action(kFoundNothing, kFoundHeld, true), kRefuseHeld);      // ours, never 183
+    EXPECT_EQ(tree_action(kFoundNothing, kFoundHeld, false), kRefuseTaken);
+    // Not to be opened at all: a plain folder is held (no sharing, an ACL that
+    // denies us, which Wine cannot show); a link or a file is not ours.
+    EXPECT_EQ(unopened_entry(0x10), kFoundHeld);
+    EXPECT_EQ(unopened_entry(0x30), kFoundHeld);
+    EXPECT_EQ(unopened_entry(0x410), kFoundOther);
+    EXPECT_EQ(unopened_entry(0x20), kFoundOther);
+    // A recorded tree by its volume and its file id, never by one alone.
+    EXPECT_TRUE(same_tree({7, 42}, {7, 42}));
+    EXPECT_FALSE(same_tree({7, 43}, {7, 42}));
+    EXPECT_FALSE(same_tree({8, 42}, {7, 42}));
     // The path the refusal names, whole or not at all.
     wchar_t path[80] = L"x";
     EXPECT_TRUE(stale_path(L"C:\\S\\", 0, false, path, 80));
