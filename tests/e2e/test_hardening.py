@@ -315,17 +315,21 @@ class Matrix(MachineTest):
 
     def test_two_runs_at_once(self):
         # The second refuses before anything changes; the first goes on alone.
-        env = {"WINEDLLOVERRIDES": "msiexec.exe=n", "STANDIN_SLEEP_MS": "4000"}
-        out = wb.DRIVE_C / "first-run.txt"
+        out, go = wb.DRIVE_C / "first-run.txt", wb.DRIVE_C / "go.flag"
+        go.unlink(missing_ok=True)
+        env = {"WINEDLLOVERRIDES": "msiexec.exe=n", "STANDIN_SLEEP_MS": "60000",
+               "STANDIN_UNTIL": wb.win(go)}
         with open(out, "w") as first_out:
             first = subprocess.Popen(["wine", wb.TESTBIN / "wtool.exe", "run", "60000",
                                       "C:\\Upd\\setup.exe /qn", "-"], env=wb.wine_env(env),
                                      stdout=first_out, stderr=subprocess.DEVNULL)
             self.assertTrue(wb.wait_for(lambda: (wb.DRIVE_C / "standin-record.txt").exists()))
             second = wb.run_setup("C:\\Upd\\setup.exe /qn")
+            go.write_text("go")
             first.wait()
         self.check(second, {BUSY}, False)
-        self.assertIn(" refused 1618", "\n".join(second.log))
+        # By the lock, before it looks for an earlier run's msiexec.
+        self.assertRegex("\n".join(second.log), r" user: .*\n.* refused 1618\n")
         self.assertIn("exit 0", out.read_text())
         self.assertTrue(all(not stale(SRV, i).exists() and not wb.aside(stale(SRV, i)).exists()
                             for i in (0, 1)))

@@ -106,8 +106,11 @@ class Signing(MachineTest):
         pe = struct.unpack_from("<I", image, 0x3C)[0]
         count, optional = struct.unpack_from("<H", image, pe + 6)[0], struct.unpack_from(
             "<H", image, pe + 20)[0]
-        # SizeOfHeaders 16 bytes past the section table: the digest would overwrite it.
-        struct.pack_into("<I", image, pe + 24 + 60, pe + 24 + optional + 40 * count + 16)
+        # One more (empty) section and SizeOfHeaders 8 bytes past it: the digest
+        # would land on the section table, in bytes that are zeros.
+        table_end = pe + 24 + optional + 40 * count
+        struct.pack_into("<H", image, pe + 6, count + 1)
+        struct.pack_into("<I", image, pe + 24 + 60, table_end + 48)
         crowded = self.tmp / "crowded.exe"
         crowded.write_bytes(image)
         stamp = subprocess.run([str(wb.ROOT / "tools" / "pe_digest"), "stamp", str(crowded),

@@ -6,6 +6,7 @@
 //                   else its error
 //   STANDIN_PRETEND when set: exits with STANDIN_EXIT without patching
 //   STANDIN_SLEEP_MS  time to run before exiting
+//   STANDIN_UNTIL   a file whose making ends that time early
 //   STANDIN_MAKE    a file to write "new" to as it starts
 //   STANDIN_CHECK   paths, separated by '|', whose existence is recorded
 //   STANDIN_PROBE   when set: tries to open the package for writing, to
@@ -99,7 +100,11 @@ int wmain() {
     std::wstring make = env(L"STANDIN_MAKE");
     if (!make.empty()) write_file(make.c_str(), "new");
     std::wstring sleep_ms = env(L"STANDIN_SLEEP_MS");
-    if (!sleep_ms.empty()) Sleep(static_cast<DWORD>(_wtoi(sleep_ms.c_str())));
+    std::wstring until = env(L"STANDIN_UNTIL");
+    for (int ms = sleep_ms.empty() ? 0 : _wtoi(sleep_ms.c_str()); ms > 0; ms -= 10) {
+        if (!until.empty() && GetFileAttributesW(until.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+        Sleep(10);
+    }
     std::wstring chosen = env(L"STANDIN_EXIT");
     DWORD code = chosen.empty() ? 0 : wcstoul(chosen.c_str(), NULL, 10);
     if ((code == 0 || code == 3010 || code == 1641) && !package.empty() &&
