@@ -25,3 +25,8 @@ bool path_in_folder(const wchar_t* folder, const wchar_t* name, wchar_t* out, si
 // mount point is left on it for Windows to resolve again. False, and out
 // untouched, for any other form or when it does not fit cap.
 bool msiexec_package_path(const wchar_t* final_path, wchar_t* out, size_t cap);
+
+// The length of the root of an absolute path, below which no folder of its
+// own is looked at: 2 for "X:\...", that of "\\server\share" for a UNC
+// path; 0 for any other form.
+size_t path_root_length(const wchar_t* path);

@@ -14,8 +14,9 @@ bool resolve_package_directory(const wchar_t* program, wchar_t* dir);
 // resolved_command_line_tail.
 bool full_path(const wchar_t* candidate, size_t length, wchar_t* out, size_t cap);
 
-// The held package's own path for msiexec (msiexec_package_path of its
-// final path, in short form where there is one), into path
-// (kFilePathCapacity); false when Windows gives none in a form msiexec
-// takes, or it does not fit.
+// The held package's own path for msiexec, into path (kFilePathCapacity,
+// which holds the path it was opened by): msiexec_package_path of its final
+// path, its folder in short form where there is one. Where Windows gives no
+// final path, the path as opened, provided no link or mount point lies on
+// it. False otherwise, or when it does not fit.
 bool held_package_path(void* package, wchar_t* path);

@@ -89,25 +89,24 @@ TEST(PathInFolder, NeverCutAtMaxPath) {
 }
 
 TEST(PackagePath, TheHeldFilesOwnPathInThePlainForm) {
-    struct Case {
-        const wchar_t* final_path;
-        const wchar_t* handed;  // nullptr: refused
-    } cases[] = {
-        {L"\\\\?\\C:\\Real\\Files\\p.msp", L"C:\\Real\\Files\\p.msp"},
-        {L"\\\\?\\UNC\\srv\\share\\Files\\p.msp", L"\\\\srv\\share\\Files\\p.msp"},
-        {L"\\\\?\\unc\\srv\\p.msp", L"\\\\srv\\p.msp"},
-        {L"\\\\?\\Volume{1b3c}\\Files\\p.msp", nullptr},  // a volume with no letter
+    const wchar_t* cases[][2] = {
+        // Windows' final path, what msiexec gets (null: refused)
+        {L"\\\\?\\C:\\Real\\p.msp", L"C:\\Real\\p.msp"},
+        {L"\\\\?\\UNC\\srv\\share\\p.msp", L"\\\\srv\\share\\p.msp"},
+        {L"\\\\?\\Volume{1b3c}\\p.msp", nullptr},  // a volume with no drive letter
         {L"\\\\?\\UNC\\\\x", nullptr},
         {L"C:\\Files\\p.msp", nullptr},
-        {L"\\\\?\\C:", nullptr},
-        {L"", nullptr},
+        {L"\\\\?\\C:\\Real\\a-name-too-long-for-the-buffer.msp", nullptr},  // never cut
     };
     for (const auto& c : cases) {
         wchar_t out[40] = L"untouched";
-        bool handed = msiexec_package_path(c.final_path, out, 40);
-        EXPECT_EQ(handed, c.handed != nullptr) << c.final_path;
-        EXPECT_STREQ(out, c.handed != nullptr ? c.handed : L"untouched") << c.final_path;
+        EXPECT_EQ(msiexec_package_path(c[0], out, 40), c[1] != nullptr) << c[0];
+        EXPECT_STREQ(out, c[1] != nullptr ? c[1] : L"untouched") << c[0];
     }
-    wchar_t small[8] = L"x";
-    EXPECT_FALSE(msiexec_package_path(L"\\\\?\\C:\\Real\\p.msp", small, 8));  // never cut
+    // Where the walk up for links stops: the drive, or the server's share.
+    EXPECT_EQ(path_root_length(L"C:\\Upd\\p.msp"), 2u);
+    EXPECT_EQ(path_root_length(L"\\\\srv\\share\\p.msp"), 11u);
+    for (const wchar_t* other : {L"\\\\srv\\", L"\\\\\\x", L"Upd\\p.msp", L"C:p.msp"}) {
+        EXPECT_EQ(path_root_length(other), 0u) << other;
+    }
 }
