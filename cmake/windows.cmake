@@ -25,6 +25,7 @@ set(WINDOWS_SOURCES
   src/messages/refusal_win.cpp
   src/cleanup/aside_win.cpp
   src/cleanup/tree_win.cpp
+  src/cleanup/holders_win.cpp
   src/launch/patch_win.cpp
   src/record/record_win.cpp)
 add_library(windows_edge STATIC ${WINDOWS_SOURCES})

@@ -461,7 +461,7 @@ def tree_digest(root):
 
 
 def main(argv):
-    """By hand, in the prefix that WINEPREFIX names (README, "Running it by hand"):
+    """By hand, in the prefix that WINEPREFIX names (DEVELOPING.md, "Running it by hand"):
     install <version>   installs the test server at that release
     patch               writes the real v3 patch package once and prints its path
     version             prints the Windows Installer's VersionString of the server"""

@@ -284,6 +284,7 @@ long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, const 
         trees->refusal = code;
         bool aside = looks[refused].action == kRefuseTaken || looks[refused].held_aside;
         stale_path(install_dir, refused, aside, trees->path, kRefusedPathChars);
+        if (code == kExitTreeHeld) record_holders(trees->path);
         for (Look& look : looks) close_look(&look);
         return status;
     }

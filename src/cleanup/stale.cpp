@@ -71,3 +71,8 @@ bool stale_path(const wchar_t* install_dir, int i, bool aside, wchar_t* out, siz
     if (!fits && cap > 0) out[0] = 0;
     return fits;
 }
+
+const wchar_t* holder_name(const wchar_t* service, const wchar_t* application) {
+    if (service[0] != 0) return service;
+    return application[0] != 0 ? application : L"a program Windows does not name";
+}

@@ -62,7 +62,7 @@ enum TreeAction {
     kMoveAside,
     kTakeUp,       // the aside folder is the one a killed run recorded
     kRefuseTaken,  // something not ours at the aside name (183)
-    kRefuseHeld,   // a tree a running program holds, at its name or, ours, aside (32)
+    kRefuseHeld,   // a tree a running program holds, at its name or, ours, aside (170)
 };
 
 // A folder at the aside name is ours only when it is the recorded one; a
@@ -97,7 +97,7 @@ struct StaleTree {
 const int kRefusedPathChars = 520;
 struct StaleTrees {
     StaleTree tree[2];
-    unsigned long refusal;            // 0, or 183, 32 or the record's error, nothing changed
+    unsigned long refusal;            // 0, or 183, 170 or the record's error, nothing changed
     wchar_t path[kRefusedPathChars];  // the folder the refusal names
 };
 
@@ -120,6 +120,16 @@ void record_installer(const wchar_t* record_key, void* process);
 // True while the installer process an earlier run recorded still runs: a
 // killed setup.exe's msiexec goes on, and its trees are not ours to take up.
 bool earlier_installer_runs(const wchar_t* record_key);
+
+// What the record calls one process that holds a tree, from what the
+// Restart Manager tells of it: a service by its short name, else the
+// program's name; never empty.
+const wchar_t* holder_name(const wchar_t* service, const wchar_t* application);
+
+// Records each program or service that Windows' Restart Manager says holds
+// the folder at path (holders_win.cpp). Where it names none (Windows before
+// Vista, a file open deeper in the folder), nothing.
+void record_holders(const wchar_t* path);
 
 // On a server the patch has reached: removes the recorded trees a killed run
 // left aside.

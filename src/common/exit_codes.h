@@ -24,9 +24,11 @@ const unsigned long kExitPackageShared = 32;  // ERROR_SHARING_VIOLATION
 const unsigned long kExitPackageLocked = 33;  // ERROR_LOCK_VIOLATION
 
 // A stale tree that cannot move aside: something not ours at its aside name,
-// or a program holding it. The run stops before msiexec, nothing changed.
+// or the server's own programs holding it ("the requested resource is in
+// use": stop the services, never a blind retry; 32 is the held package's
+// "retry later"). The run stops before msiexec, nothing changed.
 const unsigned long kExitAsideTaken = 183;  // ERROR_ALREADY_EXISTS
-const unsigned long kExitTreeHeld = 32;     // ERROR_SHARING_VIOLATION
+const unsigned long kExitTreeHeld = 170;    // ERROR_BUSY
 
 const unsigned long kExitRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 const unsigned long kExitRestarting = 1641;     // ERROR_SUCCESS_REBOOT_INITIATED
@@ -77,7 +79,7 @@ inline unsigned long lock_failure_code(unsigned long last_error) {
 // eligible" or another refusal's advice.
 inline unsigned long record_failure_code(unsigned long last_error) {
     return last_error > kExitNotEligible && last_error != kExitTreeHeld &&
-                   last_error != kExitAsideTaken
+                   last_error != kExitAsideTaken && last_error != kExitPackageShared
                ? last_error
                : 1016;  // ERROR_REGISTRY_IO_FAILED
 }

@@ -32,9 +32,10 @@ FolderAdvice folder_advice(unsigned long code) {
                 "changed.\n\n"};
     }
     if (code == kExitTreeHeld) {
-        return {"A program holds ",
-                " (the server's services): stop them and run the update again. Nothing was "
-                "changed.\n\n"};
+        return {"The server's own programs hold ",
+                " (its services, or a program with a file or its current folder there): stop "
+                "them and run the update again. The update's record names those Windows can "
+                "tell. Nothing was changed.\n\n"};
     }
     return {"setup.exe could not record in the registry that it moves ",
             ", so it moved nothing. Nothing was changed.\n\n"};

@@ -11,8 +11,8 @@
 const char* refusal_advice(unsigned long code, bool percent_in_folder, bool options_changed);
 
 // The sentence for a stale folder that stopped the run, before and after
-// its path: 183 (something setup.exe did not put at an aside name), 32 (a
-// program holds the folder) or any other code (its record in the registry
+// its path: 183 (something setup.exe did not put at an aside name), 170 (the
+// server's own programs hold the folder) or any other code (its record in the registry
 // could not be written).
 struct FolderAdvice {
     const char* before;

@@ -189,8 +189,8 @@ class StaleRemoval(MachineTest):
              wb.aside(twk), 183),
             ("a file", lambda: wb.aside(console).write_text("x"), wb.aside(console), 183),
             ("a link", lambda: os.symlink(OUTSIDE, wb.aside(twk)), wb.aside(twk), 183),
-            ("held", lambda: wb.held_open(wb.win(console), what="cwd"), console, 32),
-            ("held, no sharing", lambda: wb.held_open(wb.win(twk), what="dir"), twk, 32),
+            ("held", lambda: wb.held_open(wb.win(console), what="cwd"), console, 170),
+            ("held, no sharing", lambda: wb.held_open(wb.win(twk), what="dir"), twk, 170),
         ]
         for what, plant, named, code in cases:
             with self.subTest(what):
@@ -203,7 +203,7 @@ class StaleRemoval(MachineTest):
                 self.assertEqual((run.exit_code, run.launched), (code, False), run)
                 self.assertEqual([wb.tree_digest(t.parent) for t in (twk, console)], before)
                 self.assertIn(("setup.exe did not put %s there: " if code == 183 else
-                               "A program holds %s (the server's") % wb.win(named), run.box["text"])
+                               "The server's own programs hold %s (its") % wb.win(named), run.box["text"])
                 self.assertIn(" refused %d: %s" % (code, wb.win(named)), "\n".join(run.log))
 
     def test_missing_key_or_trees_still_launch(self):

@@ -279,9 +279,9 @@ class Matrix(MachineTest):
         # The trees wait aside, whole and recorded; refused (1618) while its
         # msiexec runs on, the next run settles them: removed after its success,
         # back after its failure, removed on a server the killed run's msiexec
-        # went on to patch (that run exits 1); one a program holds stays (32).
+        # went on to patch (that run exits 1); one a program holds stays (170).
         for then, code in (("succeeds", 0), ("fails", 1603), ("patched", NOT_ELIGIBLE),
-                           ("held", 32)):
+                           ("held", 170)):
             with self.subTest(then=then):
                 [os.kill(pid, 9) for pid in wb.prefix_processes("SETUPEXEDIR")]
                 shutil.rmtree(wb.DRIVE_C / "Srv")
@@ -301,8 +301,8 @@ class Matrix(MachineTest):
                         contextlib.nullcontext():
                     run = wb.run_setup("C:\\Upd\\setup.exe /qn", standin_exit=code)
                 if then == "held":
-                    self.check(run, {32}, False)
-                    self.assertIn(" refused 32: " + wb.win(held), "\n".join(run.log))
+                    self.check(run, {170}, False)
+                    self.assertIn(" refused 170: " + wb.win(held), "\n".join(run.log))
                     continue
                 self.check(run, {code}, code != NOT_ELIGIBLE, trees_removed=code != 1603)
                 self.assertEqual([sorted(os.listdir(stale(SRV, i).parent)) for i in (0, 1)],

@@ -69,6 +69,6 @@ TEST(RefusalAdvice, ThePercentAdviceOnlyWith1639) {
     EXPECT_NE(strstr(refusal_advice(33, false, false), "try again later"), nullptr);
     EXPECT_STREQ(refusal_advice(1635, true, true), "");
     EXPECT_EQ(strstr(refusal_advice(1636, true, true), "%...%"), nullptr);
-    EXPECT_NE(strstr(folder_advice(183).before, "did not put"), nullptr);  // 32: "A program holds"
+    EXPECT_NE(strstr(folder_advice(183).before, "did not put"), nullptr);     // 170: "own programs"
     EXPECT_NE(strstr(folder_advice(5).before, "could not record"), nullptr);  // not "holds"
 }

@@ -93,6 +93,10 @@ TEST(AsideDecision, OnlyTheRecordedFolderIsOursAndAHeldTreeRefuses) {
     EXPECT_EQ(unopened_entry(0x30), kFoundHeld);
     EXPECT_EQ(unopened_entry(0x410), kFoundOther);
     EXPECT_EQ(unopened_entry(0x20), kFoundOther);
+    // Who holds a tree, as the Restart Manager names it (Wine's names none).
+    EXPECT_STREQ(holder_name(L"W3SVC", L"World Wide Web Publishing"), L"W3SVC");
+    EXPECT_STREQ(holder_name(L"", L"tomcat9.exe"), L"tomcat9.exe");
+    EXPECT_STREQ(holder_name(L"", L""), L"a program Windows does not name");
     // A recorded tree by its volume and its file id, never by one alone.
     EXPECT_TRUE(same_tree({7, 42}, {7, 42}));
     EXPECT_FALSE(same_tree({7, 43}, {7, 42}));
