@@ -11,13 +11,18 @@ rem Reads the installed release in the 64-bit registry view and starts
 rem setup.exe only where it applies, quiet and without a restart. Exit codes
 rem (this script's own are above Windows' error codes, so that neither
 rem setup.exe nor msiexec can give them):
-rem   0          patched now, or already at 14.0.3.301 or later (not started)
+rem   0          patched now, or already at 14.0.3.301 or later (not started, unless
+rem              a killed run left the stale folders aside: then started to settle them)
 rem   3010, 1641 patched; a restart is needed (3010) or was started (1641)
+rem   16002      patched, but the stale folders a killed run left aside are still
+rem              there after setup.exe ran to settle them (its record says why)
+rem   16010      a restart is pending from another change: restart first (not started)
 rem   16005      Tallowick Server 14 is not installed (not started)
 rem   16042      another release is installed; this update does not apply (not started):
 rem              any DisplayVersion but four dot-separated decimal parts, empty too
 rem   16001      setup.exe gave 1 after this script found an eligible release: it
-rem              was ended from outside (a time-out, taskkill) or disagreed; run it again
+rem              was ended from outside (a time-out, taskkill) or disagreed; run it
+rem              again: the next run settles what it left
 rem   16003      this script failed: the registry unreadable, no setup.exe, or
 rem              setup.exe could not be started
 rem   any other  setup.exe's own code (deploy\README.md)
@@ -33,6 +38,8 @@ set "LOG=%SystemRoot%\Logs\TallowickServer14v3Update.log"
 rem Kept, one line per start; cmd's own error text goes to NEW, then to it.
 set "STARTS=%SystemRoot%\Logs\TallowickServer14v3Update.start.txt"
 set "ERRS=%SystemRoot%\Logs\TallowickServer14v3Update.start.new"
+rem What a killed setup.exe left aside, recorded by it.
+set "ASIDE=HKLM\SOFTWARE\Tallowick\Tallowick Server\14.0\v3 Update"
 
 rem The Uninstall key is on every Windows: unreadable means this script failed.
 reg query "%UNINSTALL%" /reg:64 >nul 2>&1
@@ -69,8 +76,9 @@ rem From here on the folder and the release are only expanded late (!PKG!,
 rem !VER!): cmd has parsed the line by then, so "&", ")" or "^" in them are
 rem text, never commands.
 setlocal EnableDelayedExpansion
-if "!VER!"=="14.0.1.204" goto run
-if "!VER!"=="14.0.2.226" goto run
+set "SETTLE="
+if "!VER!"=="14.0.1.204" goto pending
+if "!VER!"=="14.0.2.226" goto pending
 
 rem 14.0.3.301 or later, compared part by part as numbers. Exactly four
 rem parts that make the whole text again, each a plain number, or another
@@ -92,10 +100,29 @@ if !V4! GEQ 301 goto patched
 echo update.cmd: release "!VER!" is installed; this update does not apply to it
 exit /b 16042
 :patched
-echo update.cmd: release !VER! is installed; already patched
-exit /b 0
+rem A killed run's msiexec may have patched the server after setup.exe was
+rem ended: the stale folders then still wait aside, and setup.exe removes them.
+call :aside
+if not defined SETTLE (
+  echo update.cmd: release !VER! is installed; already patched
+  exit /b 0
+)
+echo update.cmd: release !VER! is installed; a killed run left the stale folders aside
 
-:run
+:pending
+rem Never on top of another change's restart: files it replaces at start-up
+rem (PendingFileRenameOperations) could undo the patch's.
+set "WAIT="
+reg query "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Component Based Servicing\RebootPending" /reg:64 >nul 2>&1
+if not errorlevel 1 set "WAIT=Component Based Servicing"
+reg query "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\WindowsUpdate\Auto Update\RebootRequired" /reg:64 >nul 2>&1
+if not errorlevel 1 set "WAIT=Windows Update"
+reg query "HKLM\SYSTEM\CurrentControlSet\Control\Session Manager" /v PendingFileRenameOperations /reg:64 >nul 2>&1
+if not errorlevel 1 set "WAIT=files to replace at start-up"
+if defined WAIT (
+  echo update.cmd: a restart is pending from another change ^(!WAIT!^): restart first; not started
+  exit /b 16010
+)
 if not exist "!PKG!\setup.exe" (
   echo update.cmd: no setup.exe in "!PKG!"
   exit /b 16003
@@ -125,12 +152,32 @@ for /f "usebackq delims=" %%l in ("%ERRS%") do (
   echo update.cmd: setup.exe could not be started: %%l
   exit /b 16003
 )
+if defined SETTLE (
+  call :aside
+  if not defined SETTLE (
+    echo update.cmd: the stale folders a killed run left aside are settled
+    exit /b 0
+  )
+  if not "!CODE!"=="1" exit /b !CODE!
+  echo update.cmd: the stale folders a killed run left aside are still there: see setup.exe's record
+  exit /b 16002
+)
 rem Not "not applicable": this script found an eligible release.
 if "!CODE!"=="1" (
   echo update.cmd: setup.exe was ended from outside or disagreed: run it again
   exit /b 16001
 )
 exit /b !CODE!
+
+rem Sets SETTLE while setup.exe's record holds a folder left aside or the
+rem installer a killed run started.
+:aside
+set "SETTLE="
+for %%v in (twk.v3update-aside admin-console.v3update-aside msiexec) do (
+  reg query "%ASIDE%" /v %%v /reg:64 >nul 2>&1
+  if not errorlevel 1 set "SETTLE=1"
+)
+goto :eof
 
 rem Sets BAD unless the variable named %1 holds a plain number.
 :number

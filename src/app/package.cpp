@@ -48,15 +48,5 @@ bool msiexec_package_path(const wchar_t* final_path, wchar_t* out, size_t cap) {
 
 size_t path_root_length(const wchar_t* path) {
     wchar_t drive = ascii_lower(path[0]);
-    if (drive >= L'a' && drive <= L'z' && path[1] == L':' && path[2] == L'\\') return 2;
-    if (path[0] != L'\\' || path[1] != L'\\' || path[2] == 0 || path[2] == L'\\') return 0;
-    // Past the server's name and the share's.
-    size_t n = 2;
-    for (int part = 0; part < 2; ++part) {
-        if (part == 1 && path[n++] != L'\\') return 0;
-        size_t start = n;
-        while (path[n] != 0 && path[n] != L'\\') ++n;
-        if (n == start) return 0;
-    }
-    return n;
+    return drive >= L'a' && drive <= L'z' && path[1] == L':' && path[2] == L'\\' ? 2 : 0;
 }

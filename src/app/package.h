@@ -26,7 +26,7 @@ bool path_in_folder(const wchar_t* folder, const wchar_t* name, wchar_t* out, si
 // untouched, for any other form or when it does not fit cap.
 bool msiexec_package_path(const wchar_t* final_path, wchar_t* out, size_t cap);
 
-// The length of the root of an absolute path, below which no folder of its
-// own is looked at: 2 for "X:\...", that of "\\server\share" for a UNC
-// path; 0 for any other form.
+// The length of the root of a path on a drive, below which no folder of its
+// own is looked at: 2 for "X:\..."; 0 for any other form (a UNC path, which
+// Windows always gives a final path for).
 size_t path_root_length(const wchar_t* path);

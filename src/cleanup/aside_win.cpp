@@ -167,6 +167,7 @@ struct Look {
     TreeAction action;
     bool ours;        // the aside folder is the recorded one
     bool held_aside;  // that folder, held by a program
+    Found aside_found;
 };
 
 // Each name is looked up through a handle of its own: the second is the
@@ -188,6 +189,7 @@ void look_at(const wchar_t* install_dir, int i, HKEY record, Look* look) {
     Found original = look_up(look->parent, components[kStaleDepth - 1], &look->original);
     look->ours = look->aside != NULL && is_recorded(record, i, look->aside);
     look->held_aside = look->ours && aside == kFoundHeld;
+    look->aside_found = aside;
     look->action = tree_action(original, aside, look->ours);
     static const char* const kFound[] = {
         nullptr,
@@ -369,6 +371,11 @@ void remove_recorded_trees(const wchar_t* key_path, const wchar_t* value_name,
             trees.tree[i].parent = look.parent;
             trees.tree[i].aside = look.aside;
             look.parent = look.aside = NULL;
+        } else if (look.parent != NULL && look.aside_found == kFoundNothing) {
+            // Gone from its aside name: a record of nothing, which would
+            // send every later run here again.
+            drop_record(record_key, i);
+            record_tree("tree record dropped, nothing aside", i);
         }
         close_look(&look);
     }

@@ -33,9 +33,9 @@ FolderAdvice folder_advice(unsigned long code) {
     }
     if (code == kExitTreeHeld) {
         return {"The server's own programs hold ",
-                " (its services, or a program with a file or its current folder there): stop "
-                "them and run the update again. The update's record names those Windows can "
-                "tell. Nothing was changed.\n\n"};
+                " (its services, or a program with a file open there): stop them and run the "
+                "update again; its record names those Windows can tell. Nothing was "
+                "changed.\n\n"};
     }
     return {"setup.exe could not record in the registry that it moves ",
             ", so it moved nothing. Nothing was changed.\n\n"};
