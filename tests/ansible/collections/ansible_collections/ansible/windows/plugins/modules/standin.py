@@ -13,7 +13,7 @@ from ansible.module_utils.basic import AnsibleModule
 
 PATCHED = "14.0.3.301"
 CHECK_MODE = {"win_reg_stat": True, "win_powershell": True, "win_copy": True,
-              "win_reboot": True}  # as the real modules
+              "win_reboot": True, "win_get_url": True}  # as the real modules
 
 
 def documented(name):
@@ -31,31 +31,41 @@ def act(name, p, state, check):
             return dict(exists=state["release"] is not None, value=state["release"])
         if p["path"].endswith("\\TallowickServer14v3Update.RestartPending") and not p["name"]:
             return dict(exists=state["pending"])
-        if p["path"].endswith(("RebootPending", "RebootRequired", "Session Manager")):
-            return dict(exists=state.get("windows_pending", False) and "RebootPending" in p["path"])
+        if p["path"].endswith(("RebootPending", "RebootRequired", "Session Manager")):  # True: CBS
+            mark = "Session Manager" if state.get("windows_pending") == "files" else "RebootPending"
+            return dict(exists=bool(state.get("windows_pending")) and p["path"].endswith(mark))
+        if p["path"].endswith("\\v3 Update") and not p["name"]:  # a killed run's folders
+            return dict(exists=state.get("aside", False), properties={"msiexec": {}} if state.get("aside") else {})
     elif check:  # a script without ShouldProcess, a copy and a restart are only reported
         return dict(changed=True)
     elif name == "win_powershell" and sorted(p["parameters"]) in (["Path"], ["Folder", "Parent", "Zip"]):
         if "Parent" in p["parameters"]:  # Expand-Archive makes the zip's own folder there
             state["unpacked"] = p["parameters"]["Parent"] + "\\TallowickServer14v3Update"
         return dict(changed=True)
-    elif name == "win_powershell" and sorted(p["parameters"]) == ["Path", "Thumbprint"]:
+    elif name == "win_powershell" and sorted(p["parameters"]) == ["Any", "Path", "Thumbprint"]:
         signer = state.get("signer", "vendor")  # None: not validly signed
-        if signer is None or p["parameters"]["Thumbprint"] not in ("", signer):
-            return dict(failed=True, msg="setup.exe was not started")
-        return dict(changed=False)
-    elif name == "win_powershell" and sorted(p["parameters"]) == ["Key", "Log", "Setup"]:
+        if signer is None or not (p["parameters"]["Any"] or p["parameters"]["Thumbprint"] == signer):
+            return dict(changed=False, result=dict(refused="setup.exe was not started"))
+        return dict(changed=False, result={})
+    elif name == "win_powershell" and sorted(p["parameters"]) == ["Key", "Log", "Services",
+                                                                  "Setup", "Timeout"]:
         if p["parameters"]["Setup"] != "%s\\setup.exe" % state.get("unpacked"):
             return dict(failed=True, msg="no setup.exe there")
+        if state.get("stuck") in p["parameters"]["Services"]:
+            return dict(changed=False, result=dict(rc=None, record=[], stuck=state["stuck"]))
         rc = state["setup"].pop(0) if len(state["setup"]) > 1 else state["setup"][0]
         state["calls"].append("setup.exe")
-        state["pending"] = state["pending"] or rc == 3010  # marked in the same step
-        if rc in (0, 3010, 1641):
+        state["pending"] = state["pending"] or rc in (3010, 1641)  # marked in the same step
+        if state["release"] == PATCHED and state.pop("aside", False):
+            rc = 1  # a patched server: setup.exe settles a killed run's folders
+        if rc in (0, 3010, 1641) and not state.get("unconfirmed"):
             state["release"] = PATCHED
         if state.get("lost"):  # the connection drops as the step returns
             open(os.path.join(os.environ["STANDIN_HOST"], "lost"), "w").close()
         return dict(changed=True, result=dict(rc=rc, record=["exit %d" % rc]))
     elif name == "win_copy" and os.path.isfile(p["src"]):
+        return dict(changed=True)
+    elif name == "win_get_url" and p["checksum_algorithm"] == "sha256" and p["checksum"]:
         return dict(changed=True)
     elif name == "win_reboot":
         state["pending"] = state["windows_pending"] = False  # Windows drops them as it starts
