@@ -170,6 +170,10 @@ class Signing(MachineTest):
             self.package(**sign)
         out = self.package(MSP=str(wb.patch_package()), **sign)
         self.assertIn("signed", out)
+        fingerprint = subprocess.run(["openssl", "x509", "-noout", "-fingerprint", "-sha1", "-in",
+                                      str(self.tmp / "cert.pem")], capture_output=True, text=True)
+        self.assertIn("thumbprint, for the release notes: " +
+                      fingerprint.stdout.split("=")[1].strip().replace(":", ""), out)
         self.assertEqual(sorted(p.name for p in (self.build / "package").iterdir()),
                          ["Files", "SHA256SUMS", "deploy", "setup.exe"])  # nothing unsigned beside
         signed = self.build / "package" / "setup.exe"
