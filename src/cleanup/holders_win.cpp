@@ -33,6 +33,7 @@ void record_holders(const wchar_t* path) {
         return;
     }
     RM_PROCESS_INFO holders[kHolders];
+    ZeroMemory(holders, sizeof holders);
     UINT needed = 0;
     UINT count = kHolders;
     DWORD reasons = 0;
@@ -40,7 +41,9 @@ void record_holders(const wchar_t* path) {
     // The folder itself: Windows names who holds it open (a current folder).
     if (add(session, 1, files, 0, NULL, 0, NULL) == ERROR_SUCCESS &&
         list(session, &needed, &count, holders, &reasons) == ERROR_SUCCESS) {
-        for (UINT i = 0; i < count && i < kHolders; ++i) {
+        // Only what Windows says it filled: a call that returns success and
+        // sets neither count must name nobody.
+        for (UINT i = 0; i < needed && i < count && i < kHolders; ++i) {
             record("tree held by", nullptr,
                    holder_name(holders[i].strServiceShortName, holders[i].strAppName));
         }
