@@ -130,6 +130,7 @@ TEST(ForwardedArguments, QuietSwitches) {
         {L"/l \"a\" /qn", true},
     };
     for (const auto& c : cases) EXPECT_EQ(asks_quiet(c.args), c.quiet) << c.args;
+    EXPECT_TRUE(asks_quiet((std::wstring(64, L'a') + L" /qn").c_str()));  // a word of 64 kept whole
     // Where nobody sees msiexec's windows: its full interface, /qf, /qr or a closing box.
     for (const wchar_t* args : {L"", L"/qf", L"-QR", L"/qn+", L"/QB+!", L"/qb- /qn+", L"/qn /qf",
                                 L"PROP=/qn", L"/qr-", L"/q+", L"/qn /qr", L"/qb", L"/QB!"}) {
@@ -154,7 +155,7 @@ TEST(ForwardedArguments, QuietSwitches) {
     for (const wchar_t* args :
          {L"/qn /norestart /l*v x.log P=1", L"/passive /forcerestart", L"-promptrestart /log x",
           L"/qn", L"/l*v /inetpub/logs/upd.log", L"/log \"/x\"", L"REMOVED=1 P=REMOVE",
-          L"NOTE=\"REMOVE=ALL\"", L"REINSTALLMODE=omus", L"= ALL"}) {
+          L"NOTE=\"REMOVE=ALL\"", L"REINSTALLMODE=omus", L"= ALL", L"/qn REMOVE"}) {
         EXPECT_FALSE(asks_another_operation(args)) << args;
     }
 }

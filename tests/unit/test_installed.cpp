@@ -28,7 +28,8 @@ TEST(CompareVersion, Table) {
         {"14.0.3.301.5", "14.0.2.226", kNoData},
         {"14..3.301", "14.0.2.226", kNoData},
         {"14.0.3.", "14.0.2.226", kNoData},
-        {"14.0.3.9999999999", "14.0.2.226", kNoData},  // past what a part can hold
+        {"14.0.3.9999999999", "14.0.2.226", kNoData},           // past what a part can hold
+        {"14.0.2.999999999", "14.0.2.226", kInstalledGreater},  // nine digits still are
     };
     for (const auto& c : cases) {
         EXPECT_EQ(compare_version(c.installed, c.expected), c.result)

@@ -92,6 +92,7 @@ TEST(PackagePath, TheHeldFilesOwnPathInThePlainForm) {
     const wchar_t* cases[][2] = {
         // Windows' final path, what msiexec gets (null: refused)
         {L"\\\\?\\C:\\Real\\p.msp", L"C:\\Real\\p.msp"},
+        {L"\\\\?\\z:\\p.msp", L"z:\\p.msp"},
         {L"\\\\?\\UNC\\srv\\share\\p.msp", L"\\\\srv\\share\\p.msp"},
         {L"\\\\?\\Volume{1b3c}\\p.msp", nullptr},  // a volume with no drive letter
         {L"\\\\?\\UNC\\\\x", nullptr},
@@ -105,6 +106,7 @@ TEST(PackagePath, TheHeldFilesOwnPathInThePlainForm) {
     }
     // Where the walk up for links stops: the drive; nowhere else.
     EXPECT_EQ(path_root_length(L"C:\\Upd\\p.msp"), 2u);
+    EXPECT_EQ(path_root_length(L"a:\\p.msp") + path_root_length(L"Z:\\p.msp"), 4u);
     for (const wchar_t* other : {L"\\\\srv\\share\\p.msp", L"Upd\\p.msp", L"C:p.msp"}) {
         EXPECT_EQ(path_root_length(other), 0u) << other;
     }
