@@ -41,9 +41,7 @@ bool msiexec_package_path(const wchar_t* final_path, wchar_t* out, size_t cap) {
         return rest[4] != 0 && rest[4] != L'\\' && text_append(text, kPackageCapacity, rest + 4) &&
                text_copy(out, cap, text);
     }
-    wchar_t drive = ascii_lower(rest[0]);
-    return drive >= L'a' && drive <= L'z' && rest[1] == L':' && rest[2] == L'\\' &&
-           text_copy(out, cap, rest);
+    return path_root_length(rest) != 0 && text_copy(out, cap, rest);
 }
 
 size_t path_root_length(const wchar_t* path) {

@@ -104,14 +104,13 @@ LSTATUS write_record(const wchar_t* record_key, const wchar_t* name, const void*
     if (!admin_only_security(&security, KEY_ALL_ACCESS, CONTAINER_INHERIT_ACE)) {
         return GetLastError();
     }
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &security.descriptor, FALSE};
     HKEY key = NULL;
     // Made with its DACL, so no handle opened in between has more; set again
     // on the key, which a key already there keeps otherwise (and which Wine
     // does with a new one too). Not volatile: a killed run's record must
     // outlive a restart, or its trees are refused as not ours.
     LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_key, 0, NULL, 0,
-                                     KEY_SET_VALUE | WRITE_DAC, &attributes, &key, NULL);
+                                     KEY_SET_VALUE | WRITE_DAC, &security.attributes, &key, NULL);
     if (status != ERROR_SUCCESS) return status;
     status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &security.descriptor);
     if (status == ERROR_SUCCESS) {
@@ -165,8 +164,7 @@ struct Look {
     HANDLE original;
     HANDLE aside;
     TreeAction action;
-    bool ours;        // the aside folder is the recorded one
-    bool held_aside;  // that folder, held by a program
+    bool ours;  // the aside folder is the recorded one
     Found aside_found;
 };
 
@@ -188,7 +186,6 @@ void look_at(const wchar_t* install_dir, int i, HKEY record, Look* look) {
     NtClose(lookup);
     Found original = look_up(look->parent, components[kStaleDepth - 1], &look->original);
     look->ours = look->aside != NULL && is_recorded(record, i, look->aside);
-    look->held_aside = look->ours && aside == kFoundHeld;
     look->aside_found = aside;
     look->action = tree_action(original, aside, look->ours);
     static const char* const kFound[] = {
@@ -284,7 +281,10 @@ long move_stale_aside(const wchar_t* key_path, const wchar_t* value_name, const 
     }
     if (refused >= 0) {
         trees->refusal = code;
-        bool aside = looks[refused].action == kRefuseTaken || looks[refused].held_aside;
+        // The refusal names the aside folder when it is that one: not ours,
+        // or ours and held.
+        const Look& look = looks[refused];
+        bool aside = look.action == kRefuseTaken || (look.ours && look.aside_found == kFoundHeld);
         stale_path(install_dir, refused, aside, trees->path, kRefusedPathChars);
         if (code == kExitTreeHeld) record_holders(trees->path);
         for (Look& look : looks) close_look(&look);

@@ -4,6 +4,7 @@
 
 bool admin_only_security(AdminOnlySecurity* security, DWORD access, DWORD ace_flags) {
     const WELL_KNOWN_SID_TYPE kOwners[] = {WinLocalSystemSid, WinBuiltinAdministratorsSid};
+    security->attributes = {sizeof security->attributes, &security->descriptor, FALSE};
     PACL acl = reinterpret_cast<PACL>(security->acl);
     if (!InitializeAcl(acl, sizeof security->acl, ACL_REVISION)) return false;
     for (int i = 0; i < 2; ++i) {

@@ -39,11 +39,10 @@ bool logs_path(const wchar_t* name, bool no_link, wchar_t* path) {
 // values a server's users should not see); a rename keeps it on the .old file.
 HANDLE open_appending(const wchar_t* path, BY_HANDLE_FILE_INFORMATION* info) {
     AdminOnlySecurity security;
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &security.descriptor, FALSE};
     if (!admin_only_security(&security, FILE_ALL_ACCESS, 0)) return NULL;
     HANDLE file =
         CreateFileW(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &security.attributes,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
     if (file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, info)) return file;
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
@@ -60,13 +59,12 @@ unsigned long take_run_lock() {
         return ERROR_FILENAME_EXCED_RANGE;
     }
     AdminOnlySecurity security;
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &security.descriptor, FALSE};
     if (!admin_only_security(&security, FILE_ALL_ACCESS, 0)) return GetLastError();
     // No sharing: another run's open fails with a sharing violation for as
     // long as this process lives. Deleted as its handle closes, so a killed
     // run's lock goes with its process. Kept open until ExitProcess.
     HANDLE lock = CreateFileW(
-        path, DELETE | FILE_READ_ATTRIBUTES, 0, &attributes, OPEN_ALWAYS,
+        path, DELETE | FILE_READ_ATTRIBUTES, 0, &security.attributes, OPEN_ALWAYS,
         FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
     return lock == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
 }
