@@ -320,6 +320,8 @@ class Matrix(MachineTest):
                                       "C:\\Upd\\setup.exe /qn", "-"], env=wb.wine_env(env),
                                      stdout=first_out, stderr=subprocess.DEVNULL)
             self.assertTrue(wb.wait_for(lambda: (wb.DRIVE_C / "standin-record.txt").exists()))
+            wb.RUN_LOG.write_bytes(b"x" * (1 << 20))  # only the lock's holder moves it aside
+            Path(str(wb.RUN_LOG) + ".old").unlink(missing_ok=True)
             second = wb.run_setup("C:\\Upd\\setup.exe /qn")
             go.write_text("go")
             first.wait()
@@ -327,6 +329,8 @@ class Matrix(MachineTest):
         # By the lock, before it looks for an earlier run's msiexec.
         self.assertRegex("\n".join(second.log), r" user: .*\n.* refused 1618\n")
         self.assertIn("exit 0", out.read_text())
+        self.assertFalse(Path(str(wb.RUN_LOG) + ".old").exists())
+        self.assertFalse(wb.RUN_LOG.with_suffix(".lock").exists())  # gone with its handle
         self.assertTrue(all(not stale(SRV, i).exists() and not wb.aside(stale(SRV, i)).exists()
                             for i in (0, 1)))
 
